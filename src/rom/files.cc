@@ -1,0 +1,74 @@
+#include "rom/files.h"
+
+#include <cstring>
+
+#include "rom/platform.h"
+
+std::string arm7_path;
+bool kernel_copy_enabled = true;
+
+bool file_exists(const std::string& path) {
+  std::FILE* file = open_for_reading(path);
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+IoStatus read_exact(std::FILE* in, uint64_t offset, uint8_t* data,
+                    size_t length) {
+  if (!seek_file(in, offset)) return io_short_read;
+  if (std::fread(data, 1, length, in) != length) return io_short_read;
+  return io_ok;
+}
+
+IoStatus write_all(std::FILE* out, const uint8_t* data, size_t length) {
+  if (std::fwrite(data, 1, length, out) != length) return io_write_failed;
+  return io_ok;
+}
+
+IoStatus write_zeros(std::FILE* out, uint64_t count, uint8_t* buffer,
+                     size_t buffer_size) {
+  std::memset(buffer, 0, count < buffer_size ? size_t(count) : buffer_size);
+  while (count > 0) {
+    size_t piece = count < buffer_size ? size_t(count) : buffer_size;
+    if (write_all(out, buffer, piece) != io_ok) return io_write_failed;
+    count -= piece;
+  }
+  return io_ok;
+}
+
+IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
+                    uint64_t out_offset, uint64_t length, uint8_t* buffer,
+                    size_t buffer_size) {
+  uint64_t done = 0;
+  if (kernel_copy_enabled && length > 0) {
+    // The kernel writes at `out_offset` itself, so whatever the stream still
+    // buffers must be in the file first.
+    if (std::fflush(out) != 0) return io_write_failed;
+    done = copy_in_kernel(in, in_offset, out, out_offset, length);
+  }
+  if (!seek_file(out, out_offset + done)) return io_write_failed;
+  if (done == length) return io_ok;
+  if (!seek_file(in, in_offset + done)) return io_short_read;
+  while (done < length) {
+    uint64_t left = length - done;
+    size_t piece = left < buffer_size ? size_t(left) : buffer_size;
+    if (std::fread(buffer, 1, piece, in) != piece) return io_short_read;
+    if (write_all(out, buffer, piece) != io_ok) return io_write_failed;
+    done += piece;
+  }
+  return io_ok;
+}
+
+std::FILE* create_temporary_beside(const std::string& path,
+                                   std::string* temporary_path) {
+  std::string stem = path + "." + std::to_string(process_id());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = stem + "-" + std::to_string(attempt) + ".tmp";
+    if (std::FILE* file = create_new_file(candidate)) {
+      *temporary_path = candidate;
+      return file;
+    }
+  }
+  return nullptr;
+}

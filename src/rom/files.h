@@ -1,0 +1,54 @@
+// Brenvik: the file helpers the driver and the rebuild share.
+#ifndef BRENVIK_ROM_FILES_H_
+#define BRENVIK_ROM_FILES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+/// Where the replacement ARM7 binary lives: the tool's directory followed by
+/// `arm7.bin`. Set by the driver before anything reads it.
+extern std::string arm7_path;
+
+/// True when `path` can be opened for binary reading; the file is closed
+/// again at once.
+bool file_exists(const std::string& path);
+
+/// How a block transfer between files ended.
+enum IoStatus {
+  io_ok,
+  io_short_read,    // the input ended, or failed, before the count was read
+  io_write_failed,  // the output refused bytes: disk full, size limit, I/O
+};
+
+/// When false, `copy_bytes` never asks the kernel and moves every byte
+/// through the caller's buffer. Only a benchmark and tests turn it off.
+extern bool kernel_copy_enabled;
+
+/// Reads exactly `length` bytes at `offset`.
+IoStatus read_exact(std::FILE* in, uint64_t offset, uint8_t* data,
+                    size_t length);
+
+/// Writes `length` bytes at the output's current position.
+IoStatus write_all(std::FILE* out, const uint8_t* data, size_t length);
+
+/// Writes `count` zero bytes at the output's current position, using
+/// `buffer` (zeroed here) as the source.
+IoStatus write_zeros(std::FILE* out, uint64_t count, uint8_t* buffer,
+                     size_t buffer_size);
+
+/// Copies `length` bytes from `in` at `in_offset` to `out` at `out_offset`,
+/// in the kernel where it can and through `buffer` from wherever the kernel
+/// stopped. Afterwards `out` stands at `out_offset + length`.
+IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
+                    uint64_t out_offset, uint64_t length, uint8_t* buffer,
+                    size_t buffer_size);
+
+/// A name beside `path` for a file that is written in full before it is
+/// renamed to `path`; created empty here, exclusively, and opened for
+/// writing. Returns nullptr when no such file can be made.
+std::FILE* create_temporary_beside(const std::string& path,
+                                   std::string* temporary_path);
+
+#endif  // BRENVIK_ROM_FILES_H_

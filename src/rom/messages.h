@@ -1,0 +1,56 @@
+// Brenvik: what the rebuild tells the user, each text defined once.
+#ifndef BRENVIK_ROM_MESSAGES_H_
+#define BRENVIK_ROM_MESSAGES_H_
+
+/// Writes `text` to standard output and flushes it, so it is on the screen
+/// before whatever comes next (a pause, a long copy, the end of the run).
+void print_message(const char* text);
+
+// The rebuild's progress and outcome.
+constexpr const char* message_rebuilding = "Rebuilding game...\n\n";
+constexpr const char* message_input_unreadable =
+    "The game could not be written!\n\n";
+constexpr const char* message_download_play =
+    "Download play data found... Using real end of ROM...\n\n";
+
+// Images the rebuild refuses before it writes anything, because it would
+// drop or corrupt part of the game.
+constexpr const char* message_header_short =
+    "The game's header is incomplete!\n\n";
+constexpr const char* message_arm7_outside =
+    "The game's arm7 binary lies outside the image!\n\n";
+constexpr const char* message_arm7_into_fnt =
+    "The game's arm7 binary runs into its file name table!\n\n";
+constexpr const char* message_fnt_behind_fat =
+    "The game's file name table lies behind its file table!\n\n";
+constexpr const char* message_fnt_outside =
+    "The game's file name table lies outside the image!\n\n";
+constexpr const char* message_fat_outside =
+    "The game's file table lies outside the image!\n\n";
+constexpr const char* message_file_reversed =
+    "A file of the game ends before it starts!\n\n";
+constexpr const char* message_file_misplaced =
+    "A file of the game overlaps its arm7 binary or its file tables!\n\n";
+constexpr const char* message_file_outside =
+    "A file of the game lies outside the image!\n\n";
+constexpr const char* message_file_past_used =
+    "A file of the game lies past its used area!\n\n";
+constexpr const char* message_banner_misplaced =
+    "The game's banner lies in front of its file name table!\n\n";
+constexpr const char* message_banner_outside =
+    "The game's banner lies outside the image!\n\n";
+constexpr const char* message_too_large =
+    "The rebuilt game does not fit the header's 32-bit fields!\n\n";
+
+// Failures of the replacement binary, of memory and of the disk.
+constexpr const char* message_arm7_unreadable =
+    "The arm7.bin could not be read!\n\n";
+constexpr const char* message_arm7_empty = "The arm7.bin is empty!\n\n";
+constexpr const char* message_input_short =
+    "The game could not be read to its end!\n\n";
+constexpr const char* message_output_failed =
+    "The fixed game could not be written completely!\n\n";
+constexpr const char* message_out_of_memory =
+    "Not enough memory to rebuild the game!\n\n";
+
+#endif  // BRENVIK_ROM_MESSAGES_H_

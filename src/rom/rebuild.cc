@@ -1,0 +1,186 @@
+#include "rom/rebuild.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "rom/cartridge_header.h"
+#include "rom/files.h"
+#include "rom/messages.h"
+#include "rom/platform.h"
+#include "rom/rebuild_plan.h"
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// One buffer serves every transfer; the final tail chunk must fit it whole.
+constexpr size_t kCopyBufferSize = size_t(kTailChunk);
+
+// What the user hears about a failed transfer; a short read names the file
+// it came from.
+const char* io_failure(IoStatus status, const char* short_read_message) {
+  if (status == io_ok) return nullptr;
+  return status == io_short_read ? short_read_message : message_output_failed;
+}
+
+// The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
+// output already stands at the end of the new binary.
+const char* write_block(std::FILE* input, std::FILE* output,
+                        const RebuildPlan& plan, uint8_t* buffer) {
+  const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
+  IoStatus status = write_zeros(output, plan.new_fnt - new_arm7_end, buffer,
+                                kCopyBufferSize);
+  if (status != io_ok) return message_output_failed;
+
+  // Whatever lies between FNT and FAT comes along as it is. An empty FAT
+  // may sit past the end of the input; the bytes up to it read as zero.
+  const uint64_t readable_end = std::min(plan.fat_offset, plan.input_size);
+  const uint64_t front = readable_end - plan.fnt_offset;
+  status = copy_bytes(input, plan.fnt_offset, output, plan.new_fnt, front,
+                      buffer, kCopyBufferSize);
+  if (status == io_ok)
+    status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
+  if (const char* failure = io_failure(status, message_input_short))
+    return failure;
+
+  const size_t piece_limit = kCopyBufferSize / 4 * 4;
+  for (uint64_t done = 0; done < plan.fat_size;) {
+    size_t piece = size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
+    if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
+      return message_input_short;
+    for (size_t at = 0; at + 4 <= piece; at += 4)
+      store_u32le(buffer + at, relocate_fat_word(load_u32le(buffer + at), plan));
+    if (write_all(output, buffer, piece) != io_ok) return message_output_failed;
+    done += piece;
+  }
+  return nullptr;
+}
+
+// The tail behind the old FAT end. Its chunks are counted from there, so
+// the final chunk's bounds are known up front: everything in front of it
+// is a plain copy, and only the final chunk passes through the buffer to
+// be trimmed.
+const char* write_tail(std::FILE* input, std::FILE* output,
+                       uint64_t output_offset, const RebuildPlan& plan,
+                       uint8_t* buffer) {
+  if (plan.tail_length == 0) return nullptr;
+  const uint64_t whole_chunks = (plan.tail_length - 1) / kTailChunk;
+  const uint64_t in_front = whole_chunks * kTailChunk;
+  const size_t final_chunk = size_t(plan.tail_length - in_front);
+
+  IoStatus status = copy_bytes(input, plan.old_fat_end, output, output_offset,
+                               in_front, buffer, kCopyBufferSize);
+  if (status == io_ok)
+    status = read_exact(input, plan.old_fat_end + in_front, buffer,
+                        final_chunk);
+  if (const char* failure = io_failure(status, message_input_short))
+    return failure;
+
+  // Rounding the trimmed length up to 4 can reach up to 3 bytes past what
+  // was read; they go out as 0xFF fill.
+  std::memset(buffer + final_chunk, 0xFF,
+              std::min<size_t>(3, kCopyBufferSize - final_chunk));
+  bool trimmed = false;
+  size_t length = final_chunk_length(buffer, final_chunk, &trimmed);
+  if (trimmed) print_message(message_download_play);
+  return io_failure(write_all(output, buffer, length), message_input_short);
+}
+
+const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
+                        CartridgeHeader header, const RebuildPlan& plan,
+                        uint8_t* buffer) {
+  // The head goes out whole, old header included; the new header replaces
+  // its first 512 bytes once everything behind it is written.
+  IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
+                               buffer, kCopyBufferSize);
+  if (const char* failure = io_failure(status, message_input_short))
+    return failure;
+  status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset,
+                      plan.new_arm7_size, buffer, kCopyBufferSize);
+  if (const char* failure = io_failure(status, message_arm7_unreadable))
+    return failure;
+  if (const char* failure = write_block(input, output, plan, buffer))
+    return failure;
+  const uint64_t tail_offset =
+      plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
+  if (const char* failure = write_tail(input, output, tail_offset, plan, buffer))
+    return failure;
+
+  update_header(header, plan);
+  seal_header(header);
+  if (!seek_file(output, 0)) return message_output_failed;
+  return io_failure(write_all(output, header.bytes, CartridgeHeader::kSize),
+                    message_input_short);
+}
+
+// Everything after the input is open. Nothing is created until the image
+// has been checked; from then on every failure removes the temporary file.
+const char* rebuild_from(std::FILE* input, const std::string& output_path) {
+  uint64_t input_size = 0;
+  if (!file_size(input, &input_size)) return message_input_short;
+  if (input_size < CartridgeHeader::kSize) return message_header_short;
+  CartridgeHeader header;
+  if (read_exact(input, 0, header.bytes, CartridgeHeader::kSize) != io_ok)
+    return message_input_short;
+
+  FilePtr arm7(open_for_reading(arm7_path), std::fclose);
+  uint64_t new_arm7_size = 0;
+  if (!arm7 || !file_size(arm7.get(), &new_arm7_size))
+    return message_arm7_unreadable;
+  if (new_arm7_size == 0) return message_arm7_empty;
+
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  if (!buffer) return message_out_of_memory;
+
+  RebuildPlan plan;
+  if (const char* refusal = plan_rebuild(header, input, input_size,
+                                         new_arm7_size, buffer.get(),
+                                         kCopyBufferSize, &plan))
+    return refusal;
+
+  std::string temporary_path;
+  std::FILE* output = create_temporary_beside(output_path, &temporary_path);
+  if (!output) return message_output_failed;
+  const char* failure =
+      write_image(input, arm7.get(), output, header, plan, buffer.get());
+  if (!failure && !sync_file(output)) failure = message_output_failed;
+  if (std::fclose(output) != 0 && !failure) failure = message_output_failed;
+  if (!failure && !replace_file(temporary_path, output_path))
+    failure = message_output_failed;
+  if (failure) remove_file(temporary_path);
+  return failure;
+}
+
+}  // namespace
+
+size_t final_chunk_length(const uint8_t* chunk, size_t length, bool* trimmed) {
+  *trimmed = false;
+  if (length == 0) return 0;
+  const uint8_t pad = chunk[length - 1] == 0x00 ? 0x00 : 0xFF;
+  size_t end = length;
+  while (end > 0 && chunk[end - 1] == pad) --end;
+  if (end == 0) return length;
+  *trimmed = true;
+  return (end + 3) / 4 * 4;
+}
+
+int rebuild_game(const std::string& output_path, const std::string& input_path) {
+  if (file_exists(output_path)) remove_file(output_path);
+  print_message(message_rebuilding);
+  std::FILE* input = open_for_reading(input_path);
+  if (!input) {
+    print_message(message_input_unreadable);
+    return -1;
+  }
+  build_crc16_table();
+  const char* failure = rebuild_from(input, output_path);
+  std::fclose(input);
+  if (failure) {
+    print_message(failure);
+    return -1;
+  }
+  return 1;
+}

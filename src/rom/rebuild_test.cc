@@ -1,0 +1,393 @@
+#include "rom/rebuild.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "reference_rebuild.h"
+#include "rom/cartridge_header.h"
+#include "rom/files.h"
+#include "rom/messages.h"
+#include "rom/rebuild_plan.h"
+#include "scratch.h"
+#include "test_image.h"
+
+namespace {
+
+struct RebuildRun {
+  int result;
+  std::vector<uint8_t> output;
+  std::string printed;
+  std::vector<std::string> files_after;  // the scratch folder's names
+};
+
+// Rebuilds `image` with `arm7` in a scratch folder, in this process.
+RebuildRun rebuild(const std::vector<uint8_t>& image,
+                   const std::vector<uint8_t>& arm7) {
+  std::string dir = make_scratch_dir();
+  EXPECT_TRUE(write_bytes(dir + "game.nds", image));
+  EXPECT_TRUE(write_bytes(dir + "arm7.bin", arm7));
+  arm7_path = dir + "arm7.bin";
+  RebuildRun run;
+  testing::internal::CaptureStdout();
+  run.result = rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds");
+  run.printed = testing::internal::GetCapturedStdout();
+  run.output = file_bytes(dir + "game-arm7fixed.nds");
+  run.files_after = list_dir(dir);
+  remove_tree(dir);
+  return run;
+}
+
+uint32_t field(const std::vector<uint8_t>& image, uint32_t offset) {
+  return load_u32le(image.data() + offset);
+}
+
+bool crc_is_valid(const std::vector<uint8_t>& image) {
+  CartridgeHeader header;
+  std::copy(image.begin(), image.begin() + CartridgeHeader::kSize, header.bytes);
+  build_crc16_table();
+  uint16_t stored = uint16_t(image[0x15E] | image[0x15F] << 8);
+  return stored == compute_header_crc16(header);
+}
+
+const std::vector<std::string> kOnlyInputs = {"arm7.bin", "game.nds"};
+
+// The geometry of the worked example: ARM7 binary at 0x400, FNT at 0x600,
+// a FAT of three entries at 0x680, a signature block ending at 0xAC7.
+const char* const kExample = R"(
+  size 0xC00
+  arm7 0x400 0x120
+  fnt 0x600 0x40
+  fat 0x680 0x18
+  banner 0x700
+  used 0xA40
+  words 0x680 0x200 0x300 0x900 0x980 0x980 0xA40
+  fill 0xAC7 0xAC8 0x5A
+  fill 0xAC8 0xC00 0xFF
+)";
+
+std::string example_with(const std::string& extra) {
+  return std::string(kExample) + extra;
+}
+
+}  // namespace
+
+TEST(Rebuild, WorkedExampleComesOutByteForByte) {
+  std::vector<uint8_t> in = image_from(kExample);
+  std::vector<uint8_t> arm7 = replacement_binary(0x2F8);
+  RebuildRun run = rebuild(in, arm7);
+  ASSERT_EQ(1, run.result);
+  EXPECT_EQ(std::string(message_rebuilding) + message_download_play,
+            run.printed);
+  ASSERT_EQ(0xBC8u, run.output.size());
+  const std::vector<uint8_t>& out = run.output;
+
+  namespace f = header_field;
+  EXPECT_EQ(0x2F8u, field(out, f::arm7_size));
+  EXPECT_EQ(0x700u, field(out, f::fnt_offset));
+  EXPECT_EQ(0x780u, field(out, f::fat_offset));
+  EXPECT_EQ(0x800u, field(out, f::banner_offset));
+  EXPECT_EQ(0xB40u, field(out, f::used_rom_size));
+  EXPECT_TRUE(crc_is_valid(out));
+  for (uint32_t i = 0; i < 0x400; ++i) {
+    bool changed_field = (i >= 0x3C && i < 0x44) || (i >= 0x48 && i < 0x4C) ||
+                         (i >= 0x68 && i < 0x6C) || (i >= 0x80 && i < 0x84) ||
+                         i == 0x15E || i == 0x15F;
+    if (!changed_field) {
+      ASSERT_EQ(in[i], out[i]) << "head byte " << i;
+    }
+  }
+  EXPECT_TRUE(std::equal(arm7.begin(), arm7.end(), out.begin() + 0x400));
+  for (uint32_t i = 0x6F8; i < 0x700; ++i) EXPECT_EQ(0, out[i]) << i;
+  EXPECT_TRUE(std::equal(in.begin() + 0x600, in.begin() + 0x680, out.begin() + 0x700));
+  const uint32_t relocated[] = {0x200, 0x300, 0xA00, 0xA80, 0xA80, 0xB40};
+  for (int w = 0; w < 6; ++w) EXPECT_EQ(relocated[w], field(out, 0x780 + 4 * w));
+  EXPECT_TRUE(std::equal(in.begin() + 0x698, in.begin() + 0xAC8, out.begin() + 0x798));
+  EXPECT_EQ(kOnlyInputs.size() + 1, run.files_after.size());
+}
+
+TEST(Rebuild, LengthIsRoundedUpToFourWithFillFromTheInputOrBeyondIt) {
+  // The signature ends at 0xAC4: 0x430 bytes, 0xAC4 among them.
+  RebuildRun early = rebuild(image_from(example_with("fill 0xAC4 0xAC5 0x5A\n"
+                                                     "fill 0xAC5 0xC00 0xFF")),
+                             replacement_binary(0x2F8));
+  ASSERT_EQ(0xBC8u, early.output.size());
+  EXPECT_EQ(0x5A, early.output[0xBC4]);
+  // No fill at all and an input of 0xBFE bytes: the last byte is the last
+  // one to keep, and two 0xFF bytes round the length up.
+  std::vector<uint8_t> in = image_from(R"(
+    size 0xBFE
+    arm7 0x400 0x120
+    fnt 0x600 0x40
+    fat 0x680 0x18
+    used 0xA40
+    words 0x680 0x200 0x300 0x900 0x980 0x980 0xA40
+  )");
+  RebuildRun run = rebuild(in, replacement_binary(0x2F8));
+  ASSERT_EQ(1, run.result);
+  ASSERT_EQ(0x798u + 0x568u, run.output.size());
+  EXPECT_EQ(in.back(), run.output[run.output.size() - 3]);
+  EXPECT_EQ(0xFF, run.output[run.output.size() - 2]);
+  EXPECT_EQ(0xFF, run.output.back());
+}
+
+TEST(Rebuild, ShiftZeroKeepsEveryMovedFieldAndWord) {
+  std::vector<uint8_t> in = image_from(kExample);
+  RebuildRun run = rebuild(in, replacement_binary(0x1F8));
+  ASSERT_EQ(1, run.result);
+  namespace f = header_field;
+  for (uint32_t offset : {f::fnt_offset, f::fat_offset, f::banner_offset,
+                          f::used_rom_size}) {
+    EXPECT_EQ(field(in, offset), field(run.output, offset)) << offset;
+  }
+  EXPECT_TRUE(std::equal(in.begin() + 0x600, in.begin() + 0xAC8,
+                         run.output.begin() + 0x600));
+}
+
+TEST(Rebuild, NegativeShiftMovesEverythingBehindTheFatDown) {
+  // 0x1F0 bytes end at 0x5F0, in front of the old FNT at 0x600, however
+  // long the old binary was.
+  RebuildRun run = rebuild(image_from(kExample), replacement_binary(0x1F0));
+  ASSERT_EQ(1, run.result);
+  namespace f = header_field;
+  EXPECT_EQ(0x5F0u, field(run.output, f::fnt_offset));
+  EXPECT_EQ(0x670u, field(run.output, f::fat_offset));
+  EXPECT_EQ(0x6F0u, field(run.output, f::banner_offset));
+  EXPECT_EQ(0xA30u, field(run.output, f::used_rom_size));
+  const uint32_t relocated[] = {0x200, 0x300, 0x8F0, 0x970, 0x970, 0xA30};
+  for (int w = 0; w < 6; ++w)
+    EXPECT_EQ(relocated[w], field(run.output, 0x670 + 4 * w));
+}
+
+TEST(Rebuild, OnlyFatWordsAboveTheOldFatOffsetMove) {
+  // Empty entries at the FAT offset itself, at 0 and one past it.
+  RebuildRun run = rebuild(image_from(example_with("words 0x680 0x680 0x680 0 0 0x681 0x681")),
+                           replacement_binary(0x2F8));
+  ASSERT_EQ(1, run.result);
+  const uint32_t relocated[] = {0x680, 0x680, 0, 0, 0x781, 0x781};
+  for (int w = 0; w < 6; ++w)
+    EXPECT_EQ(relocated[w], field(run.output, 0x780 + 4 * w));
+}
+
+TEST(Rebuild, BannerOffsetZeroMeansNoBannerAndStaysZero) {
+  RebuildRun run = rebuild(image_from(example_with("banner 0")),
+                           replacement_binary(0x2F8));
+  ASSERT_EQ(1, run.result);
+  EXPECT_EQ(0u, field(run.output, header_field::banner_offset));
+}
+
+TEST(Rebuild, EmptyFatPastTheEndOfTheFileReadsAsZeros) {
+  std::vector<uint8_t> in = image_from(R"(
+    size 0xC00
+    arm7 0x400 0x120
+    fnt 0x600 0x40
+    fat 0xE00 0
+    banner 0
+    used 0xC00
+  )");
+  std::vector<uint8_t> arm7 = replacement_binary(0x2F8);
+  RebuildRun run = rebuild(in, arm7);
+  ASSERT_EQ(1, run.result);
+  bool trimmed;
+  EXPECT_EQ(reference_rebuild(in, arm7, &trimmed), run.output);
+  ASSERT_EQ(0x700u + 0x800u, run.output.size());
+  EXPECT_TRUE(std::equal(in.begin() + 0x600, in.end(), run.output.begin() + 0x700));
+  for (size_t i = 0x700 + 0x600; i < run.output.size(); ++i)
+    ASSERT_EQ(0, run.output[i]) << i;
+}
+
+TEST(FinalChunk, PadByteAndTrimmingRules) {
+  bool trimmed;
+  std::vector<uint8_t> all_fill(64, 0xFF);
+  EXPECT_EQ(64u, final_chunk_length(all_fill.data(), 64, &trimmed));
+  EXPECT_FALSE(trimmed);
+  std::vector<uint8_t> all_zero(64, 0x00);
+  EXPECT_EQ(64u, final_chunk_length(all_zero.data(), 64, &trimmed));
+  EXPECT_FALSE(trimmed);
+  // Ends in 0x00: zeros are the pad, the 0xFF at 9 is data.
+  std::vector<uint8_t> zero_pad(64, 0x00);
+  zero_pad[9] = 0xFF;
+  EXPECT_EQ(12u, final_chunk_length(zero_pad.data(), 64, &trimmed));
+  EXPECT_TRUE(trimmed);
+  // Ends in neither: 0xFF is the pad, the last byte is data.
+  std::vector<uint8_t> odd_end(63, 0xFF);
+  odd_end.back() = 0x5A;
+  EXPECT_EQ(64u, final_chunk_length(odd_end.data(), 63, &trimmed));
+  EXPECT_TRUE(trimmed);
+}
+
+namespace {
+
+// A game whose tail spans `window` bytes behind its FAT end at 0x1000,
+// filled with 0xFF but for a signature block at `signature`.
+std::vector<uint8_t> long_tail_image(uint64_t window, uint64_t signature) {
+  uint64_t used = 0x1000 + window - kSignatureRoom;
+  char text[512];
+  std::snprintf(text, sizeof text, R"(
+    size %#llx
+    arm7 0x400 0x100
+    fnt 0x800 0x100
+    fat 0xF00 0x100
+    banner 0x1000
+    used %#llx
+    files 32 0x1000 0x4000
+    fill %#llx %#llx 0xFF
+  )", (unsigned long long)(0x1000 + window + 0x1234), (unsigned long long)used,
+                (unsigned long long)(signature + 0x88),
+                (unsigned long long)(0x1000 + window + 0x1234));
+  std::vector<uint8_t> image = image_from(text);
+  for (uint64_t i = used; i < signature; ++i) image[i] = 0xFF;
+  return image;
+}
+
+}  // namespace
+
+TEST(Rebuild, LongTailsGoInWholeChunksAndOnlyTheFinalOneIsTrimmed) {
+  struct Case {
+    uint64_t window;
+    uint64_t signature_from_end;  // where the signature block starts
+    bool download_play;
+  } cases[] = {
+      // Signature in the final chunk of three.
+      {2 * kTailChunk + 0x123457, kSignatureRoom, true},
+      // Signature in the second chunk, final chunk of fill only: nothing cut.
+      {2 * kTailChunk + 0x1000, 0x2000 + kSignatureRoom, false},
+      // A final chunk of exactly one full chunk.
+      {2 * kTailChunk, kSignatureRoom, true},
+  };
+  std::vector<uint8_t> arm7 = replacement_binary(0x333);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    uint64_t used = 0x1000 + c.window - kSignatureRoom;
+    std::vector<uint8_t> in = long_tail_image(c.window, used + kSignatureRoom - c.signature_from_end);
+    bool trimmed = false;
+    std::vector<uint8_t> expected = reference_rebuild(in, arm7, &trimmed);
+    EXPECT_EQ(c.download_play, trimmed);
+    for (bool kernel : {true, false}) {
+      kernel_copy_enabled = kernel;
+      RebuildRun run = rebuild(in, arm7);
+      kernel_copy_enabled = true;
+      ASSERT_EQ(1, run.result);
+      EXPECT_EQ(expected.size(), run.output.size());
+      EXPECT_TRUE(expected == run.output) << "kernel copy " << kernel;
+      EXPECT_EQ(c.download_play,
+                run.printed.find(message_download_play) != std::string::npos);
+    }
+  }
+}
+
+TEST(Rebuild, RandomSoundLayoutsMatchTheLiteralRebuild) {
+  std::mt19937 random(20261208);
+  auto pick = [&](uint32_t low, uint32_t high) {
+    return std::uniform_int_distribution<uint32_t>(low, high)(random);
+  };
+  for (int round = 0; round < 60; ++round) {
+    uint32_t arm7_offset = pick(0x200, 0x900);
+    uint32_t old_arm7 = pick(0, 0x500);
+    uint32_t fnt = arm7_offset + old_arm7 + pick(0, 0x40);
+    uint32_t fnt_size = pick(0, 0x100);
+    uint32_t fat = fnt + fnt_size + pick(0, 0x20);
+    uint32_t files = pick(0, 12);
+    uint32_t fat_end = fat + files * 8;
+    uint32_t file_size = pick(0, 0x300);
+    uint32_t used = fat_end + files * file_size + pick(0, 0x40);
+    uint32_t size = used + pick(0, 0x5000);
+    uint32_t tail_fill = pick(0, 2);  // none, 0xFF or 0x00 behind a signature
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "size %#x\narm7 %#x %#x\nfnt %#x %#x\nfat %#x %#x\n"
+                  "banner %#x\nused %#x\nfiles %u %#x %#x\n",
+                  size, arm7_offset, old_arm7, fnt, fnt_size, fat, files * 8,
+                  pick(0, 1) ? fat_end : 0, used, files, fat_end, file_size);
+    std::string description = text;
+    if (tail_fill != 0 && used + 0x88 < size) {
+      std::snprintf(text, sizeof text, "fill %#x %#x %#x\n", used + 0x88, size,
+                    tail_fill == 1 ? 0xFF : 0x00);
+      description += text;
+    }
+    SCOPED_TRACE(description);
+    std::vector<uint8_t> in = image_from(description);
+    std::vector<uint8_t> arm7 = replacement_binary(pick(1, 0x800), uint8_t(round));
+    bool trimmed = false;
+    std::vector<uint8_t> expected = reference_rebuild(in, arm7, &trimmed);
+    RebuildRun run = rebuild(in, arm7);
+    ASSERT_EQ(1, run.result) << run.printed;
+    ASSERT_TRUE(expected == run.output);
+  }
+}
+
+TEST(Rebuild, RefusesImagesItWouldDamageAndWritesNothing) {
+  struct Case {
+    const char* change;
+    const char* message;
+  } cases[] = {
+      {"arm7 0x100 0x120", message_arm7_outside},
+      {"arm7 0xD00 0x0", message_arm7_outside},
+      {"arm7 0x400 0x900", message_arm7_outside},
+      {"arm7 0x400 0x201", message_arm7_into_fnt},
+      {"fnt 0x690 0x8", message_fnt_behind_fat},
+      {"fnt 0x600 0x700", message_fnt_outside},
+      {"fat 0x680 0x800", message_fat_outside},
+      {"words 0x688 0x980 0x900", message_file_reversed},
+      {"words 0x688 0x500 0x510", message_file_misplaced},  // dropped stretch
+      {"words 0x688 0x3F0 0x410", message_file_misplaced},  // across the binary
+      {"words 0x688 0x690 0x6A0", message_file_misplaced},  // across the FAT
+      {"words 0x688 0xB00 0xD00", message_file_outside},
+      {"banner 0x500", message_banner_misplaced},
+      {"banner 0x100", message_banner_misplaced},
+      {"banner 0xC00", message_banner_outside},
+      {"used 0xFFFFFF80", message_too_large},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    RebuildRun run = rebuild(image_from(example_with(c.change)),
+                             replacement_binary(0x2F8));
+    EXPECT_EQ(-1, run.result);
+    EXPECT_EQ(std::string(message_rebuilding) + c.message, run.printed);
+    EXPECT_EQ(kOnlyInputs, run.files_after);
+  }
+}
+
+TEST(Rebuild, RefusesFilesBeyondTheCopiedStretchAndShortHeaders) {
+  RebuildRun past_used = rebuild(image_from(R"(
+    size 0x5000
+    arm7 0x400 0x120
+    fnt 0x600 0x40
+    fat 0x680 0x8
+    used 0x900
+    words 0x680 0x4A00 0x4B00
+  )"), replacement_binary(0x100));
+  EXPECT_EQ(std::string(message_rebuilding) + message_file_past_used,
+            past_used.printed);
+  EXPECT_EQ(kOnlyInputs, past_used.files_after);
+
+  RebuildRun short_header = rebuild(image_from("size 0x1FF"), replacement_binary(4));
+  EXPECT_EQ(std::string(message_rebuilding) + message_header_short,
+            short_header.printed);
+  EXPECT_EQ(kOnlyInputs, short_header.files_after);
+}
+
+TEST(Rebuild, UnreadableInputOrReplacementLeavesNoOutput) {
+  std::string dir = make_scratch_dir();
+  ASSERT_TRUE(write_bytes(dir + "game-arm7fixed.nds", {1, 2, 3}));
+  ASSERT_TRUE(write_bytes(dir + "arm7.bin", {}));
+  arm7_path = dir + "arm7.bin";
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "missing.nds"));
+  EXPECT_EQ(std::string(message_rebuilding) + message_input_unreadable,
+            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(std::vector<std::string>{"arm7.bin"}, list_dir(dir));
+
+  ASSERT_TRUE(write_bytes(dir + "game.nds", image_from(kExample)));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds"));
+  EXPECT_EQ(std::string(message_rebuilding) + message_arm7_empty,
+            testing::internal::GetCapturedStdout());
+  arm7_path = dir + "no-arm7.bin";
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds"));
+  EXPECT_EQ(std::string(message_rebuilding) + message_arm7_unreadable,
+            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(kOnlyInputs, list_dir(dir));
+  remove_tree(dir);
+}

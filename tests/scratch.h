@@ -1,0 +1,42 @@
+// Brenvik tests: scratch folders, files and runs of the built tool.
+#ifndef BRENVIK_TESTS_SCRATCH_H_
+#define BRENVIK_TESTS_SCRATCH_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// A new empty folder (with a trailing '/') for one test.
+std::string make_scratch_dir();
+
+/// Removes a folder and everything in it.
+void remove_tree(const std::string& dir);
+
+/// The names in a folder, sorted.
+std::vector<std::string> list_dir(const std::string& dir);
+
+/// The image `description` builds, failing the test when it is malformed.
+std::vector<uint8_t> image_from(const std::string& description);
+
+/// `count` bytes of a pattern unlike the image pattern, for replacement
+/// binaries that must be told apart from the game's bytes.
+std::vector<uint8_t> replacement_binary(size_t count, uint8_t seed = 0xA7);
+
+/// The file's bytes; empty when it cannot be read.
+std::vector<uint8_t> file_bytes(const std::string& path);
+
+/// Where the real images are, or empty (with a note for the log) when the
+/// folder is not beside the project.
+std::string real_data_dir();
+
+/// Runs the built tool with `args` in `dir`, standard input from the null
+/// device, and returns its exit status; its standard output goes to
+/// `*output`. `tool` is the path of the executable to start.
+int run_tool(const std::string& tool, const std::vector<std::string>& args,
+             const std::string& dir, std::string* output,
+             const std::string& prefix = "");
+
+/// Quotes `word` for the POSIX shell.
+std::string shell_quote(const std::string& word);
+
+#endif  // BRENVIK_TESTS_SCRATCH_H_
