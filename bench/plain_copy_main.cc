@@ -1,0 +1,11 @@
+// The tool with every byte moved through its own buffer instead of the
+// kernel's copy: the benchmark's measure of the plain path and the check
+// that both paths write the same image.
+#include "cli/driver.h"
+#include "rom/files.h"
+#include "rom/platform.h"
+
+int main(int argc, char** argv) {
+  kernel_copy_enabled = false;
+  return run_driver(command_line_arguments(argc, argv));
+}
