@@ -1,7 +1,6 @@
 // The built tool, run end to end in scratch folders with its standard
 // input at the null device, as a script or a file manager starts it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "cli/driver.h"
 #include "cli/extract_arm7.h"
@@ -9,53 +8,6 @@
 #include "rom/messages.h"
 #include "scratch.h"
 #include "test_image.h"
-
-namespace {
-
-const char* const kGame = R"(
-  size 0x3000
-  arm7 0x400 0x180
-  fnt 0x600 0x40
-  fat 0x680 0x10
-  banner 0x700
-  used 0x1000
-  words 0x680 0x900 0x980 0x980 0xF00
-  fill 0x1088 0x3000 0xFF
-)";
-
-// A donor whose ARM7 binary (0x300 bytes at 0x800) is plainly its own.
-const char* const kDonor = R"(
-  size 0x2000
-  arm7 0x800 0x300
-  fill 0x800 0xB00 0x42
-  fnt 0xB00 0
-  fat 0xB00 0
-)";
-
-// A folder holding a copy of the tool, as a user would unpack it.
-struct ToolFolder {
-  std::string dir;
-  std::string tool;
-};
-
-ToolFolder tool_folder() {
-  ToolFolder folder;
-  folder.dir = make_scratch_dir();
-  folder.tool = folder.dir + "brenvik";
-  std::vector<uint8_t> binary = file_bytes(BRENVIK_BINARY);
-  EXPECT_FALSE(binary.empty());
-  EXPECT_TRUE(write_bytes(folder.tool, binary));
-  ::chmod(folder.tool.c_str(), 0755);
-  return folder;
-}
-
-std::string says(std::initializer_list<const char*> messages) {
-  std::string text = message_banner;
-  for (const char* message : messages) text += message;
-  return text;
-}
-
-}  // namespace
 
 TEST(Driver, WithoutAnArgumentPrintsUsageAndTouchesNothing) {
   ToolFolder folder = tool_folder();
@@ -68,9 +20,9 @@ TEST(Driver, WithoutAnArgumentPrintsUsageAndTouchesNothing) {
 
 TEST(Driver, ExtractsTheDonorsBinaryOnceAndRebuildsWithIt) {
   ToolFolder folder = tool_folder();
-  std::vector<uint8_t> donor = image_from(kDonor);
+  std::vector<uint8_t> donor = image_from(kSampleDonor);
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
-  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   std::string output;
   EXPECT_EQ(0, run_tool(folder.tool, {folder.dir + "game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_extracting, message_rebuilding, message_download_play,
@@ -105,7 +57,7 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
     SCOPED_TRACE(c.description);
     ToolFolder folder = tool_folder();
     ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(c.description)));
-    ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kGame)));
+    ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
     std::string output;
     EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
     EXPECT_EQ(says({message_extracting, c.message}), output);
@@ -117,7 +69,7 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
 
 TEST(Driver, WithNoReplacementAndNoTerminalAsksOnceAndStops) {
   ToolFolder folder = tool_folder();
-  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_place_source}), output);
@@ -128,9 +80,9 @@ TEST(Driver, WithNoReplacementAndNoTerminalAsksOnceAndStops) {
 TEST(Driver, NamesTheOutputAfterTheInputWhateverItsNameLooksLike) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
-  ASSERT_TRUE(write_bytes(folder.dir + "My Game.NDS", image_from(kGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "My Game.NDS", image_from(kSampleGame)));
   ASSERT_TRUE(write_bytes(folder.dir + "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds",
-                          image_from(kGame)));
+                          image_from(kSampleGame)));
   std::string output;
   // A closing quote after a backslash reaches the tool as a quote.
   EXPECT_EQ(0, run_tool(folder.tool, {"\"My Game.NDS\""}, folder.dir, &output));
@@ -139,7 +91,7 @@ TEST(Driver, NamesTheOutputAfterTheInputWhateverItsNameLooksLike) {
   EXPECT_FALSE(file_bytes(folder.dir + "My Game-arm7fixed.nds").empty());
   EXPECT_FALSE(file_bytes(folder.dir + "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0-arm7fixed.nds").empty());
 
-  ASSERT_TRUE(write_bytes(folder.dir + "a.b", image_from(kGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "a.b", image_from(kSampleGame)));
   EXPECT_EQ(1, run_tool(folder.tool, {"a.b"}, folder.dir, &output));
   EXPECT_EQ(says({message_name_too_short}), output);
   EXPECT_EQ(7u, list_dir(folder.dir).size());
@@ -149,7 +101,7 @@ TEST(Driver, NamesTheOutputAfterTheInputWhateverItsNameLooksLike) {
 TEST(Driver, ReplacesAnOldOutputAndRemovesItWhenTheInputIsUnreadable) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
-  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   ASSERT_TRUE(write_bytes(folder.dir + "game-arm7fixed.nds", {9, 9, 9}));
   std::string output;
   EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
@@ -169,7 +121,7 @@ TEST(Driver, RefusedImageLeavesNothingBehind) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
   ASSERT_TRUE(write_bytes(folder.dir + "game.nds",
-                          image_from(std::string(kGame) + "banner 0x500")));
+                          image_from(std::string(kSampleGame) + "banner 0x500")));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_rebuilding, message_banner_misplaced}), output);
@@ -182,7 +134,7 @@ TEST(Driver, StartedThroughPathFindsItsFilesBesideTheExecutable) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
   std::string games = make_scratch_dir();
-  ASSERT_TRUE(write_bytes(games + "game.nds", image_from(kGame)));
+  ASSERT_TRUE(write_bytes(games + "game.nds", image_from(kSampleGame)));
   std::string output;
   EXPECT_EQ(0, run_tool("brenvik", {"game.nds"}, games, &output,
                         "PATH=" + shell_quote(folder.dir) + ":\"$PATH\""));

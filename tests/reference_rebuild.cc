@@ -1,5 +1,6 @@
 #include "reference_rebuild.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "rom/cartridge_header.h"
@@ -56,7 +57,11 @@ std::vector<uint8_t> reference_rebuild(const std::vector<uint8_t>& input,
   int64_t window = int64_t(old_used) + 0x4000 - p;
   if (window > input_size - p) window = input_size - p;
   int64_t at = p;
-  std::vector<uint8_t> buffer(0xA00000);
+  // The chunk buffer is 0xFF past what was read; rounding reaches at most 3
+  // bytes past the chunk, so a buffer that much longer behaves as the full
+  // 10 MiB one would.
+  std::vector<uint8_t> buffer(
+      size_t(std::min<int64_t>(std::max<int64_t>(window, 0), 0xA00000)) + 3);
   while (window > 0) {
     int64_t chunk = window >= 0xA00000 ? 0xA00000 : window;
     std::memset(buffer.data(), 0xFF, buffer.size());

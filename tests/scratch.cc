@@ -1,6 +1,7 @@
 #include "scratch.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -8,9 +9,29 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "cli/driver.h"
 #include "test_image.h"
 
 namespace fs = std::filesystem;
+
+const char* const kSampleGame = R"(
+  size 0x3000
+  arm7 0x400 0x180
+  fnt 0x600 0x40
+  fat 0x680 0x10
+  banner 0x700
+  used 0x1000
+  words 0x680 0x900 0x980 0x980 0xF00
+  fill 0x1088 0x3000 0xFF
+)";
+
+const char* const kSampleDonor = R"(
+  size 0x2000
+  arm7 0x800 0x300
+  fill 0x800 0xB00 0x42
+  fnt 0xB00 0
+  fat 0xB00 0
+)";
 
 std::string make_scratch_dir() {
   static std::atomic<int> counter{0};
@@ -90,4 +111,21 @@ int run_tool(const std::string& tool, const std::vector<std::string>& args,
   std::remove(out_file.c_str());
   *output = std::string(text.begin(), text.end());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ToolFolder tool_folder() {
+  ToolFolder folder;
+  folder.dir = make_scratch_dir();
+  folder.tool = folder.dir + "brenvik";
+  std::vector<uint8_t> binary = file_bytes(BRENVIK_BINARY);
+  EXPECT_FALSE(binary.empty());
+  EXPECT_TRUE(write_bytes(folder.tool, binary));
+  ::chmod(folder.tool.c_str(), 0755);
+  return folder;
+}
+
+std::string says(std::initializer_list<const char*> messages) {
+  std::string text = message_banner;
+  for (const char* message : messages) text += message;
+  return text;
 }

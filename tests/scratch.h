@@ -3,8 +3,15 @@
 #define BRENVIK_TESTS_SCRATCH_H_
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+/// A small game with a FAT, a banner, a Download Play signature and 0xFF
+/// fill, and a donor whose ARM7 binary (0x300 bytes at 0x800) differs from
+/// the game's: the images of the end-to-end runs.
+extern const char* const kSampleGame;
+extern const char* const kSampleDonor;
 
 /// A new empty folder (with a trailing '/') for one test.
 std::string make_scratch_dir();
@@ -35,6 +42,17 @@ std::string real_data_dir();
 int run_tool(const std::string& tool, const std::vector<std::string>& args,
              const std::string& dir, std::string* output,
              const std::string& prefix = "");
+
+/// A scratch folder holding a copy of the built tool, as a user would
+/// unpack it.
+struct ToolFolder {
+  std::string dir;
+  std::string tool;
+};
+ToolFolder tool_folder();
+
+/// What a run of the tool prints: the banner, then `messages`.
+std::string says(std::initializer_list<const char*> messages);
 
 /// Quotes `word` for the POSIX shell.
 std::string shell_quote(const std::string& word);

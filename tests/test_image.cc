@@ -126,7 +126,9 @@ bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   remove_file(path);
   std::FILE* file = create_new_file(path);
   if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  // fwrite must not see the null data of an empty vector.
+  bool ok = bytes.empty() ||
+            std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
 

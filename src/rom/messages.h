@@ -27,6 +27,8 @@ constexpr const char* message_fnt_outside =
     "The game's file name table lies outside the image!\n\n";
 constexpr const char* message_fat_outside =
     "The game's file table lies outside the image!\n\n";
+constexpr const char* message_fat_far_outside =
+    "The game's file table lies far past the end of the image!\n\n";
 constexpr const char* message_file_reversed =
     "A file of the game ends before it starts!\n\n";
 constexpr const char* message_file_misplaced =

@@ -16,8 +16,15 @@ namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-// One buffer serves every transfer; the final tail chunk must fit it whole.
-constexpr size_t kCopyBufferSize = size_t(kTailChunk);
+// One buffer serves every transfer. It holds the final tail chunk whole
+// and the up to 3 bytes its rounding reaches, but is never smaller than a
+// piece that keeps plain copies fast; small images so need no 10 MiB.
+constexpr size_t kSmallestBuffer = 256 * 1024;
+
+size_t copy_buffer_size(const RebuildPlan& plan) {
+  const uint64_t final_chunk = plan.tail_length - tail_in_front(plan);
+  return std::max<size_t>(kSmallestBuffer, size_t(final_chunk) + 3);
+}
 
 // What the user hears about a failed transfer; a short read names the file
 // it came from.
@@ -29,10 +36,11 @@ const char* io_failure(IoStatus status, const char* short_read_message) {
 // The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
 // output already stands at the end of the new binary.
 const char* write_block(std::FILE* input, std::FILE* output,
-                        const RebuildPlan& plan, uint8_t* buffer) {
+                        const RebuildPlan& plan, uint8_t* buffer,
+                        size_t buffer_size) {
   const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
   IoStatus status = write_zeros(output, plan.new_fnt - new_arm7_end, buffer,
-                                kCopyBufferSize);
+                                buffer_size);
   if (status != io_ok) return message_output_failed;
 
   // Whatever lies between FNT and FAT comes along as it is. An empty FAT
@@ -40,13 +48,13 @@ const char* write_block(std::FILE* input, std::FILE* output,
   const uint64_t readable_end = std::min(plan.fat_offset, plan.input_size);
   const uint64_t front = readable_end - plan.fnt_offset;
   status = copy_bytes(input, plan.fnt_offset, output, plan.new_fnt, front,
-                      buffer, kCopyBufferSize);
+                      buffer, buffer_size);
   if (status == io_ok)
-    status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
+    status = write_zeros(output, plan.fat_rel - front, buffer, buffer_size);
   if (const char* failure = io_failure(status, message_input_short))
     return failure;
 
-  const size_t piece_limit = kCopyBufferSize / 4 * 4;
+  const size_t piece_limit = buffer_size / 4 * 4;
   for (uint64_t done = 0; done < plan.fat_size;) {
     size_t piece = size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
     if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
@@ -65,14 +73,13 @@ const char* write_block(std::FILE* input, std::FILE* output,
 // be trimmed.
 const char* write_tail(std::FILE* input, std::FILE* output,
                        uint64_t output_offset, const RebuildPlan& plan,
-                       uint8_t* buffer) {
+                       uint8_t* buffer, size_t buffer_size) {
   if (plan.tail_length == 0) return nullptr;
-  const uint64_t whole_chunks = (plan.tail_length - 1) / kTailChunk;
-  const uint64_t in_front = whole_chunks * kTailChunk;
+  const uint64_t in_front = tail_in_front(plan);
   const size_t final_chunk = size_t(plan.tail_length - in_front);
 
   IoStatus status = copy_bytes(input, plan.old_fat_end, output, output_offset,
-                               in_front, buffer, kCopyBufferSize);
+                               in_front, buffer, buffer_size);
   if (status == io_ok)
     status = read_exact(input, plan.old_fat_end + in_front, buffer,
                         final_chunk);
@@ -81,8 +88,7 @@ const char* write_tail(std::FILE* input, std::FILE* output,
 
   // Rounding the trimmed length up to 4 can reach up to 3 bytes past what
   // was read; they go out as 0xFF fill.
-  std::memset(buffer + final_chunk, 0xFF,
-              std::min<size_t>(3, kCopyBufferSize - final_chunk));
+  std::memset(buffer + final_chunk, 0xFF, 3);
   bool trimmed = false;
   size_t length = final_chunk_length(buffer, final_chunk, &trimmed);
   if (trimmed) print_message(message_download_play);
@@ -91,22 +97,24 @@ const char* write_tail(std::FILE* input, std::FILE* output,
 
 const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
                         CartridgeHeader header, const RebuildPlan& plan,
-                        uint8_t* buffer) {
+                        uint8_t* buffer, size_t buffer_size) {
   // The head goes out whole, old header included; the new header replaces
   // its first 512 bytes once everything behind it is written.
   IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
-                               buffer, kCopyBufferSize);
+                               buffer, buffer_size);
   if (const char* failure = io_failure(status, message_input_short))
     return failure;
   status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset,
-                      plan.new_arm7_size, buffer, kCopyBufferSize);
+                      plan.new_arm7_size, buffer, buffer_size);
   if (const char* failure = io_failure(status, message_arm7_unreadable))
     return failure;
-  if (const char* failure = write_block(input, output, plan, buffer))
+  if (const char* failure = write_block(input, output, plan, buffer,
+                                           buffer_size))
     return failure;
   const uint64_t tail_offset =
       plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
-  if (const char* failure = write_tail(input, output, tail_offset, plan, buffer))
+  if (const char* failure = write_tail(input, output, tail_offset, plan,
+                                          buffer, buffer_size))
     return failure;
 
   update_header(header, plan);
@@ -132,20 +140,27 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
     return message_arm7_unreadable;
   if (new_arm7_size == 0) return message_arm7_empty;
 
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  size_t buffer_size = kSmallestBuffer;
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[buffer_size]);
   if (!buffer) return message_out_of_memory;
 
   RebuildPlan plan;
   if (const char* refusal = plan_rebuild(header, input, input_size,
                                          new_arm7_size, buffer.get(),
-                                         kCopyBufferSize, &plan))
+                                         buffer_size, &plan))
     return refusal;
+  if (copy_buffer_size(plan) > buffer_size) {
+    buffer_size = copy_buffer_size(plan);
+    buffer.reset(new (std::nothrow) uint8_t[buffer_size]);
+    if (!buffer) return message_out_of_memory;
+  }
 
   std::string temporary_path;
   std::FILE* output = create_temporary_beside(output_path, &temporary_path);
   if (!output) return message_output_failed;
   const char* failure =
-      write_image(input, arm7.get(), output, header, plan, buffer.get());
+      write_image(input, arm7.get(), output, header, plan, buffer.get(),
+                  buffer_size);
   if (!failure && !sync_file(output)) failure = message_output_failed;
   if (std::fclose(output) != 0 && !failure) failure = message_output_failed;
   if (!failure && !replace_file(temporary_path, output_path))

@@ -9,6 +9,12 @@ namespace {
 
 constexpr uint64_t kFieldLimit = 0xFFFFFFFFull;
 
+// How far past the end of the file an empty FAT may sit. Packers leave it
+// at most an alignment gap behind the last byte they wrote; anything
+// further would have the rebuild write that distance in zeros, up to 4 GiB
+// from an image of a few hundred bytes.
+constexpr uint64_t kEmptyFatSlack = 0x10000;
+
 bool fits_field(int64_t value) {
   return value >= 0 && uint64_t(value) <= kFieldLimit;
 }
@@ -79,6 +85,7 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   // the end of the file; such a FAT holds nothing to read.
   p.old_fat_end = p.fat_offset + p.fat_size;
   if (p.fat_size > 0 && p.old_fat_end > input_size) return message_fat_outside;
+  if (p.fat_offset > input_size + kEmptyFatSlack) return message_fat_far_outside;
 
   p.new_fnt = (p.arm7_rom_offset + new_arm7_size + 15) / 16 * 16;
   p.fat_rel = p.fat_offset - p.fnt_offset;
@@ -109,6 +116,11 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
     return failure;
   *plan = p;
   return nullptr;
+}
+
+uint64_t tail_in_front(const RebuildPlan& plan) {
+  if (plan.tail_length == 0) return 0;
+  return (plan.tail_length - 1) / kTailChunk * kTailChunk;
 }
 
 uint32_t relocate_fat_word(uint32_t word, const RebuildPlan& plan) {

@@ -44,6 +44,11 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
                          uint8_t* buffer, size_t buffer_size,
                          RebuildPlan* plan);
 
+/// The tail bytes in front of its final chunk: the whole chunks counted
+/// from the old FAT end, copied as they are. Only the final chunk, the
+/// rest of the tail, is looked at for trimming.
+uint64_t tail_in_front(const RebuildPlan& plan);
+
 /// A FAT word after the move: words above the old FAT offset point behind
 /// the FAT and move with it; the rest (empty entries, files in the head)
 /// stay. Wraps modulo 2^32 like every header value.

@@ -328,6 +328,8 @@ TEST(Rebuild, RefusesImagesItWouldDamageAndWritesNothing) {
       {"fnt 0x690 0x8", message_fnt_behind_fat},
       {"fnt 0x600 0x700", message_fnt_outside},
       {"fat 0x680 0x800", message_fat_outside},
+      {"fat 0x10C01 0", message_fat_far_outside},
+      {"fat 0xFFFFFFF0 0", message_fat_far_outside},
       {"words 0x688 0x980 0x900", message_file_reversed},
       {"words 0x688 0x500 0x510", message_file_misplaced},  // dropped stretch
       {"words 0x688 0x3F0 0x410", message_file_misplaced},  // across the binary

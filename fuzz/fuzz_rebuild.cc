@@ -1,0 +1,103 @@
+// Brenvik fuzzer: arbitrary bytes as a game image and a replacement binary,
+// through the real checks and the real rebuild, in a scratch folder.
+//
+// An input is a 4-byte little-endian length n, then n bytes (at most what
+// follows) of replacement binary, then the image. Putting the image last
+// means a seed cut short by -max_len still starts with a header.
+//
+// What every run must hold: the input files are unchanged and nothing but
+// the output appears beside them; a refusal leaves no output; an accepted
+// image gives exactly the bytes of the literal rebuild, under a header
+// whose CRC-16 is valid.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "reference_rebuild.h"
+#include "rom/cartridge_header.h"
+#include "rom/files.h"
+#include "rom/rebuild.h"
+#include "test_image.h"
+
+namespace {
+
+std::string scratch;
+
+void fail(const char* what) {
+  std::fprintf(stderr, "fuzz_rebuild: %s\n", what);
+  std::abort();
+}
+
+std::vector<std::string> names_in_scratch() {
+  std::vector<std::string> names;
+  DIR* dir = opendir(scratch.c_str());
+  if (!dir) fail("scratch folder vanished");
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The rebuild's messages would drown libFuzzer's own report.
+  if (!std::freopen("/dev/null", "w", stdout)) fail("no /dev/null");
+  char pattern[] = "/dev/shm/brenvik-fuzz-XXXXXX";
+  char fallback[] = "/tmp/brenvik-fuzz-XXXXXX";
+  const char* dir = mkdtemp(pattern);
+  if (!dir) dir = mkdtemp(fallback);
+  if (!dir) fail("no scratch folder");
+  scratch = std::string(dir) + "/";
+  arm7_path = scratch + "arm7.bin";
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 4) return 0;
+  const size_t arm7_length = std::min<size_t>(load_u32le(data), size - 4);
+  const std::vector<uint8_t> arm7(data + 4, data + 4 + arm7_length);
+  const std::vector<uint8_t> image(data + 4 + arm7_length, data + size);
+
+  const std::string game = scratch + "game.nds";
+  const std::string output = scratch + "game-arm7fixed.nds";
+  if (!write_bytes(game, image) || !write_bytes(arm7_path, arm7))
+    fail("cannot write the inputs");
+
+  const int result = rebuild_game(output, game);
+
+  std::vector<uint8_t> bytes;
+  if (!read_bytes(game, &bytes) || bytes != image) fail("game changed");
+  if (!read_bytes(arm7_path, &bytes) || bytes != arm7) fail("arm7.bin changed");
+  const std::vector<std::string> expected_names =
+      result == 1 ? std::vector<std::string>{"arm7.bin", "game-arm7fixed.nds",
+                                             "game.nds"}
+                  : std::vector<std::string>{"arm7.bin", "game.nds"};
+  if (names_in_scratch() != expected_names)
+    fail(result == 1 ? "accepted, but the folder holds other files"
+                     : "refused, but a file was left behind");
+  if (result != 1) return 0;
+
+  if (!read_bytes(output, &bytes)) fail("output unreadable");
+  if (bytes.size() < CartridgeHeader::kSize) fail("output shorter than a header");
+  CartridgeHeader header;
+  std::memcpy(header.bytes, bytes.data(), CartridgeHeader::kSize);
+  const uint8_t* stored = header.bytes + header_field::header_crc16;
+  if (uint16_t(stored[0] | stored[1] << 8) != compute_header_crc16(header))
+    fail("output header CRC-16 invalid");
+  bool download_play = false;
+  if (bytes != reference_rebuild(image, arm7, &download_play))
+    fail("output differs from the literal rebuild");
+  std::remove(output.c_str());
+  return 0;
+}
