@@ -7,12 +7,6 @@
 #include <string>
 #include <vector>
 
-/// A small game with a FAT, a banner, a Download Play signature and 0xFF
-/// fill, and a donor whose ARM7 binary (0x300 bytes at 0x800) differs from
-/// the game's: the images of the end-to-end runs.
-extern const char* const kSampleGame;
-extern const char* const kSampleDonor;
-
 /// A new empty folder (with a trailing '/') for one test.
 std::string make_scratch_dir();
 

@@ -122,6 +122,25 @@ bool build_test_image(const std::string& description,
   return true;
 }
 
+const char* const kSampleGame = R"(
+  size 0x3000
+  arm7 0x400 0x180
+  fnt 0x600 0x40
+  fat 0x680 0x10
+  banner 0x700
+  used 0x1000
+  words 0x680 0x900 0x980 0x980 0xF00
+  fill 0x1088 0x3000 0xFF
+)";
+
+const char* const kSampleDonor = R"(
+  size 0x2000
+  arm7 0x800 0x300
+  fill 0x800 0xB00 0x42
+  fnt 0xB00 0
+  fat 0xB00 0
+)";
+
 bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   remove_file(path);
   std::FILE* file = create_new_file(path);

@@ -33,6 +33,12 @@ bool build_test_image(const std::string& description,
 /// The byte every image holds at `offset` until a line changes it.
 uint8_t pattern_byte(uint64_t offset);
 
+/// A small game with a FAT, a banner, a Download Play signature and 0xFF
+/// fill, and a donor whose ARM7 binary (0x300 bytes at 0x800) differs from
+/// the game's: the images of the end-to-end runs.
+extern const char* const kSampleGame;
+extern const char* const kSampleDonor;
+
 bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool read_bytes(const std::string& path, std::vector<uint8_t>* bytes);
 

@@ -1,11 +1,15 @@
 // Brenvik's test-image builder on the command line, for the demo, the
 // benchmark and the fuzzer's seeds:
 //   test_image_tool make DESCRIPTION_FILE IMAGE
+//   test_image_tool samples GAME DONOR    (the end-to-end tests' images)
 //   test_image_tool fields BEFORE AFTER   (the header fields side by side)
+//   test_image_tool rebuild GAME ARM7 OUT (the literal rebuild, as an oracle
+//                                          for end-to-end runs)
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "reference_rebuild.h"
 #include "rom/cartridge_header.h"
 #include "test_image.h"
 
@@ -48,6 +52,18 @@ int make(const std::string& description_file, const std::string& out) {
   return 0;
 }
 
+int samples(const std::string& game_path, const std::string& donor_path) {
+  std::vector<uint8_t> game, donor;
+  std::string error;
+  if (!build_test_image(kSampleGame, &game, &error) ||
+      !build_test_image(kSampleDonor, &donor, &error) ||
+      !write_bytes(game_path, game) || !write_bytes(donor_path, donor)) {
+    std::fprintf(stderr, "cannot write the sample images\n");
+    return 1;
+  }
+  return 0;
+}
+
 int fields(const std::string& before_path, const std::string& after_path) {
   std::vector<uint8_t> before, after;
   if (!read_bytes(before_path, &before) || !read_bytes(after_path, &after) ||
@@ -73,14 +89,31 @@ int fields(const std::string& before_path, const std::string& after_path) {
   return 0;
 }
 
+int rebuild(const std::string& game_path, const std::string& arm7_path,
+            const std::string& out) {
+  std::vector<uint8_t> game, arm7;
+  if (!read_bytes(game_path, &game) || !read_bytes(arm7_path, &arm7) ||
+      game.size() < CartridgeHeader::kSize) {
+    std::fprintf(stderr, "cannot read the game and the binary\n");
+    return 1;
+  }
+  bool download_play = false;
+  return write_bytes(out, reference_rebuild(game, arm7, &download_play)) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (args.size() == 4 && args[1] == "make") return make(args[2], args[3]);
+  if (args.size() == 4 && args[1] == "samples") return samples(args[2], args[3]);
   if (args.size() == 4 && args[1] == "fields") return fields(args[2], args[3]);
+  if (args.size() == 5 && args[1] == "rebuild")
+    return rebuild(args[2], args[3], args[4]);
   std::fprintf(stderr,
                "usage: test_image_tool make DESCRIPTION IMAGE\n"
-               "       test_image_tool fields BEFORE AFTER\n");
+               "       test_image_tool samples GAME DONOR\n"
+               "       test_image_tool fields BEFORE AFTER\n"
+               "       test_image_tool rebuild GAME ARM7 OUT\n");
   return 2;
 }

@@ -12,13 +12,18 @@ namespace {
 // Makes sure `arm7_path` is there, waiting for the user while neither it
 // nor the donor is, and extracting it when only the donor is. False when
 // there is no replacement to rebuild with; the reason has been printed.
-bool find_replacement(const std::string& donor_path) {
+// `*paused` tells whether the run's last pause has already been made.
+bool find_replacement(const std::string& donor_path, bool* paused) {
+  *paused = false;
   if (file_exists(arm7_path)) return true;
   while (!file_exists(arm7_path) && !file_exists(donor_path)) {
     print_message(message_place_source);
     // Unattended (no terminal, or its input at an end) the pause returns
     // at once, and asking again would only spin.
-    if (!wait_for_key_press()) return false;
+    if (!wait_for_key_press()) {
+      *paused = true;
+      return false;
+    }
   }
   if (file_exists(arm7_path)) return true;
   print_message(message_extracting);
@@ -63,7 +68,8 @@ int run_driver(const std::vector<std::string>& args) {
 
   arm7_path = program_dir + "arm7.bin";
   const std::string donor_path = program_dir + "donor.nds";
-  if (!find_replacement(donor_path)) return finish(1);
+  bool paused = false;
+  if (!find_replacement(donor_path, &paused)) return paused ? 1 : finish(1);
 
   const std::string output_path = fixed_output_path(input_path);
   remove_file(output_path);
