@@ -44,6 +44,8 @@ image_tool samples game.nds tools/donor.nds || { echo "FAIL cannot build images"
 dd if=tools/donor.nds of=donor-arm7.bin bs=1 skip=$((0x800)) count=$((0x300)) 2>/dev/null
 image_tool rebuild game.nds donor-arm7.bin expected.nds
 
+expect "the long-path manifest is embedded" grep -qa longPathAware tools/brenvik.exe
+
 # No argument: usage, exit 1.
 run_in . tools/brenvik.exe
 expect "usage without a game, exit 1" test "$status" = 1

@@ -16,15 +16,9 @@ namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-// One buffer serves every transfer. It holds the final tail chunk whole
-// and the up to 3 bytes its rounding reaches, but is never smaller than a
-// piece that keeps plain copies fast; small images so need no 10 MiB.
-constexpr size_t kSmallestBuffer = 256 * 1024;
-
-size_t copy_buffer_size(const RebuildPlan& plan) {
-  const uint64_t final_chunk = plan.tail_length - tail_in_front(plan);
-  return std::max<size_t>(kSmallestBuffer, size_t(final_chunk) + 3);
-}
+// One buffer serves every transfer that passes through memory. A piece this
+// size stays in the processor's cache between its read and its write.
+constexpr size_t kCopyBufferSize = 256 * 1024;
 
 // What the user hears about a failed transfer; a short read names the file
 // it came from.
@@ -36,11 +30,10 @@ const char* io_failure(IoStatus status, const char* short_read_message) {
 // The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
 // output already stands at the end of the new binary.
 const char* write_block(std::FILE* input, std::FILE* output,
-                        const RebuildPlan& plan, uint8_t* buffer,
-                        size_t buffer_size) {
+                        const RebuildPlan& plan, uint8_t* buffer) {
   const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
   IoStatus status = write_zeros(output, plan.new_fnt - new_arm7_end, buffer,
-                                buffer_size);
+                                kCopyBufferSize);
   if (status != io_ok) return message_output_failed;
 
   // Whatever lies between FNT and FAT comes along as it is. An empty FAT
@@ -48,13 +41,13 @@ const char* write_block(std::FILE* input, std::FILE* output,
   const uint64_t readable_end = std::min(plan.fat_offset, plan.input_size);
   const uint64_t front = readable_end - plan.fnt_offset;
   status = copy_bytes(input, plan.fnt_offset, output, plan.new_fnt, front,
-                      buffer, buffer_size);
+                      buffer, kCopyBufferSize);
   if (status == io_ok)
-    status = write_zeros(output, plan.fat_rel - front, buffer, buffer_size);
+    status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
   if (const char* failure = io_failure(status, message_input_short))
     return failure;
 
-  const size_t piece_limit = buffer_size / 4 * 4;
+  const size_t piece_limit = kCopyBufferSize / 4 * 4;
   for (uint64_t done = 0; done < plan.fat_size;) {
     size_t piece = size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
     if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
@@ -68,53 +61,52 @@ const char* write_block(std::FILE* input, std::FILE* output,
 }
 
 // The tail behind the old FAT end. Its chunks are counted from there, so
-// the final chunk's bounds are known up front: everything in front of it
-// is a plain copy, and only the final chunk passes through the buffer to
-// be trimmed.
+// the final chunk's bounds are known up front: its end is found by reading
+// it backwards, and then the tail up to that end is one plain copy.
 const char* write_tail(std::FILE* input, std::FILE* output,
                        uint64_t output_offset, const RebuildPlan& plan,
-                       uint8_t* buffer, size_t buffer_size) {
+                       uint8_t* buffer) {
   if (plan.tail_length == 0) return nullptr;
   const uint64_t in_front = tail_in_front(plan);
-  const size_t final_chunk = size_t(plan.tail_length - in_front);
+  const uint64_t final_chunk = plan.tail_length - in_front;
+  uint64_t kept = 0;
+  bool trimmed = false;
+  if (final_chunk_length(input, plan.old_fat_end + in_front, final_chunk,
+                         buffer, kCopyBufferSize, &kept, &trimmed) != io_ok)
+    return message_input_short;
+  if (trimmed) print_message(message_download_play);
 
+  const uint64_t from_input = std::min(kept, final_chunk);
   IoStatus status = copy_bytes(input, plan.old_fat_end, output, output_offset,
-                               in_front, buffer, buffer_size);
-  if (status == io_ok)
-    status = read_exact(input, plan.old_fat_end + in_front, buffer,
-                        final_chunk);
+                               in_front + from_input, buffer, kCopyBufferSize);
   if (const char* failure = io_failure(status, message_input_short))
     return failure;
-
-  // Rounding the trimmed length up to 4 can reach up to 3 bytes past what
-  // was read; they go out as 0xFF fill.
-  std::memset(buffer + final_chunk, 0xFF, 3);
-  bool trimmed = false;
-  size_t length = final_chunk_length(buffer, final_chunk, &trimmed);
-  if (trimmed) print_message(message_download_play);
-  return io_failure(write_all(output, buffer, length), message_input_short);
+  // Rounding the kept length up to 4 can reach up to 3 bytes past the
+  // chunk; they go out as 0xFF fill.
+  const uint8_t fill[3] = {0xFF, 0xFF, 0xFF};
+  return io_failure(write_all(output, fill, size_t(kept - from_input)),
+                    message_input_short);
 }
 
 const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
                         CartridgeHeader header, const RebuildPlan& plan,
-                        uint8_t* buffer, size_t buffer_size) {
+                        uint8_t* buffer) {
   // The head goes out whole, old header included; the new header replaces
   // its first 512 bytes once everything behind it is written.
   IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
-                               buffer, buffer_size);
+                               buffer, kCopyBufferSize);
   if (const char* failure = io_failure(status, message_input_short))
     return failure;
   status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset,
-                      plan.new_arm7_size, buffer, buffer_size);
+                      plan.new_arm7_size, buffer, kCopyBufferSize);
   if (const char* failure = io_failure(status, message_arm7_unreadable))
     return failure;
-  if (const char* failure = write_block(input, output, plan, buffer,
-                                           buffer_size))
+  if (const char* failure = write_block(input, output, plan, buffer))
     return failure;
   const uint64_t tail_offset =
       plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
-  if (const char* failure = write_tail(input, output, tail_offset, plan,
-                                          buffer, buffer_size))
+  if (const char* failure =
+          write_tail(input, output, tail_offset, plan, buffer))
     return failure;
 
   update_header(header, plan);
@@ -140,27 +132,20 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
     return message_arm7_unreadable;
   if (new_arm7_size == 0) return message_arm7_empty;
 
-  size_t buffer_size = kSmallestBuffer;
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[buffer_size]);
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
   if (!buffer) return message_out_of_memory;
 
   RebuildPlan plan;
   if (const char* refusal = plan_rebuild(header, input, input_size,
                                          new_arm7_size, buffer.get(),
-                                         buffer_size, &plan))
+                                         kCopyBufferSize, &plan))
     return refusal;
-  if (copy_buffer_size(plan) > buffer_size) {
-    buffer_size = copy_buffer_size(plan);
-    buffer.reset(new (std::nothrow) uint8_t[buffer_size]);
-    if (!buffer) return message_out_of_memory;
-  }
 
   std::string temporary_path;
   std::FILE* output = create_temporary_beside(output_path, &temporary_path);
   if (!output) return message_output_failed;
   const char* failure =
-      write_image(input, arm7.get(), output, header, plan, buffer.get(),
-                  buffer_size);
+      write_image(input, arm7.get(), output, header, plan, buffer.get());
   if (!failure && !sync_file(output)) failure = message_output_failed;
   if (std::fclose(output) != 0 && !failure) failure = message_output_failed;
   if (!failure && !replace_file(temporary_path, output_path))
@@ -171,15 +156,35 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
 
 }  // namespace
 
-size_t final_chunk_length(const uint8_t* chunk, size_t length, bool* trimmed) {
+IoStatus final_chunk_length(std::FILE* input, uint64_t start, uint64_t length,
+                            uint8_t* buffer, size_t buffer_size, uint64_t* kept,
+                            bool* trimmed) {
+  *kept = length;
   *trimmed = false;
-  if (length == 0) return 0;
-  const uint8_t pad = chunk[length - 1] == 0x00 ? 0x00 : 0xFF;
-  size_t end = length;
-  while (end > 0 && chunk[end - 1] == pad) --end;
-  if (end == 0) return length;
-  *trimmed = true;
-  return (end + 3) / 4 * 4;
+  uint8_t pad = 0xFF;
+  for (uint64_t piece_end = length; piece_end > 0;) {
+    const size_t piece = size_t(std::min<uint64_t>(piece_end, buffer_size));
+    const uint64_t piece_start = piece_end - piece;
+    if (read_exact(input, start + piece_start, buffer, piece) != io_ok)
+      return io_short_read;
+    if (piece_end == length) pad = buffer[piece - 1] == 0x00 ? 0x00 : 0xFF;
+    // Eight bytes at a time through the fill, which is most of a dump.
+    uint64_t pad_word;
+    std::memset(&pad_word, pad, sizeof pad_word);
+    size_t end = piece;
+    for (uint64_t word; end >= 8; end -= 8) {
+      std::memcpy(&word, buffer + end - 8, 8);
+      if (word != pad_word) break;
+    }
+    while (end > 0 && buffer[end - 1] == pad) --end;
+    if (end > 0) {
+      *trimmed = true;
+      *kept = (piece_start + end + 3) / 4 * 4;
+      return io_ok;
+    }
+    piece_end = piece_start;
+  }
+  return io_ok;
 }
 
 int rebuild_game(const std::string& output_path, const std::string& input_path) {

@@ -8,6 +8,7 @@
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "rom/messages.h"
+#include "rom/platform.h"
 #include "rom/rebuild_plan.h"
 #include "scratch.h"
 #include "test_image.h"
@@ -196,24 +197,47 @@ TEST(Rebuild, EmptyFatPastTheEndOfTheFileReadsAsZeros) {
     ASSERT_EQ(0, run.output[i]) << i;
 }
 
-TEST(FinalChunk, PadByteAndTrimmingRules) {
-  bool trimmed;
-  std::vector<uint8_t> all_fill(64, 0xFF);
-  EXPECT_EQ(64u, final_chunk_length(all_fill.data(), 64, &trimmed));
-  EXPECT_FALSE(trimmed);
-  std::vector<uint8_t> all_zero(64, 0x00);
-  EXPECT_EQ(64u, final_chunk_length(all_zero.data(), 64, &trimmed));
-  EXPECT_FALSE(trimmed);
-  // Ends in 0x00: zeros are the pad, the 0xFF at 9 is data.
+TEST(FinalChunk, PadByteAndTrimmingRulesWhateverThePieceSize) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> chunk;
+    uint64_t kept;
+    bool trimmed;
+  };
   std::vector<uint8_t> zero_pad(64, 0x00);
-  zero_pad[9] = 0xFF;
-  EXPECT_EQ(12u, final_chunk_length(zero_pad.data(), 64, &trimmed));
-  EXPECT_TRUE(trimmed);
-  // Ends in neither: 0xFF is the pad, the last byte is data.
+  zero_pad[9] = 0xFF;  // ends in 0x00: zeros are the pad, this 0xFF is data
   std::vector<uint8_t> odd_end(63, 0xFF);
-  odd_end.back() = 0x5A;
-  EXPECT_EQ(64u, final_chunk_length(odd_end.data(), 63, &trimmed));
-  EXPECT_TRUE(trimmed);
+  odd_end.back() = 0x5A;  // ends in neither: 0xFF pads, the last byte is data
+  std::vector<uint8_t> early(64, 0xFF);
+  early[1] = 0x00;  // the only data lies far in front of the end
+  const Case cases[] = {
+      {"all fill", std::vector<uint8_t>(64, 0xFF), 64, false},
+      {"all zero", std::vector<uint8_t>(64, 0x00), 64, false},
+      {"zero pad", zero_pad, 12, true},
+      {"odd end", odd_end, 64, true},
+      {"early data", early, 4, true},
+  };
+  std::string dir = make_scratch_dir();
+  for (const Case& c : cases) {
+    // Three bytes of something else in front: the chunk starts off a
+    // word boundary in the file.
+    std::vector<uint8_t> file(3 + c.chunk.size(), 0x11);
+    std::copy(c.chunk.begin(), c.chunk.end(), file.begin() + 3);
+    ASSERT_TRUE(write_bytes(dir + "chunk", file));
+    std::FILE* input = open_for_reading(dir + "chunk");
+    for (size_t piece : {size_t(1), size_t(7), size_t(8), size_t(4096)}) {
+      SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(piece));
+      std::vector<uint8_t> buffer(piece);
+      uint64_t kept = 0;
+      bool trimmed = false;
+      ASSERT_EQ(io_ok, final_chunk_length(input, 3, c.chunk.size(), buffer.data(),
+                                          piece, &kept, &trimmed));
+      EXPECT_EQ(c.kept, kept);
+      EXPECT_EQ(c.trimmed, trimmed);
+    }
+    std::fclose(input);
+  }
+  remove_tree(dir);
 }
 
 namespace {
