@@ -8,7 +8,8 @@
 // What every run must hold: the input files are unchanged and nothing but
 // the output appears beside them; a refusal leaves no output; an accepted
 // image gives exactly the bytes of the literal rebuild, under a header
-// whose CRC-16 is valid.
+// whose CRC-16 is valid. The image also serves as a donor: its ARM7 binary
+// is extracted whole, or no file is left.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/extract_arm7.h"
 #include "reference_rebuild.h"
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
@@ -73,6 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string output = scratch + "game-arm7fixed.nds";
   if (!write_bytes(game, image) || !write_bytes(arm7_path, arm7))
     fail("cannot write the inputs");
+
+  const std::string extracted = scratch + "extracted.bin";
+  if (extract_arm7(game, extracted) == nullptr) {
+    std::vector<uint8_t> binary;
+    const uint64_t at = load_u32le(image.data() + header_field::arm7_rom_offset);
+    const uint64_t size = load_u32le(image.data() + header_field::arm7_size);
+    if (!read_bytes(extracted, &binary) || size == 0 ||
+        at + size > image.size() ||
+        binary != std::vector<uint8_t>(image.begin() + at, image.begin() + at + size))
+      fail("extracted binary differs from the donor's");
+    std::remove(extracted.c_str());
+  }
 
   const int result = rebuild_game(output, game);
 

@@ -8,14 +8,6 @@
 #include "rom/files.h"
 #include "rom/platform.h"
 
-namespace {
-
-using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-constexpr size_t kCopyBufferSize = 1 << 20;
-
-}  // namespace
-
 const char* extract_arm7(const std::string& donor_path,
                          const std::string& arm7_file) {
   FilePtr donor(open_for_reading(donor_path), std::fclose);

@@ -8,14 +8,6 @@
 std::string arm7_path;
 bool kernel_copy_enabled = true;
 
-namespace {
-
-// Bytes moved per read and write on the plain path: small enough that each
-// piece is still in the processor's cache when it is written out again.
-constexpr size_t kPlainCopyPiece = 256 * 1024;
-
-}  // namespace
-
 bool file_exists(const std::string& path) {
   std::FILE* file = open_for_reading(path);
   if (!file) return false;
@@ -59,7 +51,7 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
   if (!seek_file(out, out_offset + done)) return io_write_failed;
   if (done == length) return io_ok;
   if (!seek_file(in, in_offset + done)) return io_short_read;
-  const size_t piece_limit = std::min(buffer_size, kPlainCopyPiece);
+  const size_t piece_limit = std::min(buffer_size, kCopyBufferSize);
   while (done < length) {
     uint64_t left = length - done;
     size_t piece = left < piece_limit ? size_t(left) : piece_limit;

@@ -5,15 +5,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 /// Where the replacement ARM7 binary lives: the tool's directory followed by
 /// `arm7.bin`. Set by the driver before anything reads it.
 extern std::string arm7_path;
 
+/// An open file that is closed when it goes out of scope.
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
 /// True when `path` can be opened for binary reading; the file is closed
 /// again at once.
 bool file_exists(const std::string& path);
+
+/// The size of the buffer the rebuild and the donor extraction move bytes
+/// through: a piece this size is still in the processor's cache when it is
+/// written out again, and it keeps the tool's memory small.
+constexpr size_t kCopyBufferSize = 256 * 1024;
 
 /// How a block transfer between files ended.
 enum IoStatus {

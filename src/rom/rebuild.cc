@@ -14,12 +14,6 @@
 
 namespace {
 
-using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// One buffer serves every transfer that passes through memory. A piece this
-// size stays in the processor's cache between its read and its write.
-constexpr size_t kCopyBufferSize = 256 * 1024;
-
 // What the user hears about a failed transfer; a short read names the file
 // it came from.
 const char* io_failure(IoStatus status, const char* short_read_message) {
