@@ -50,6 +50,14 @@ std::vector<std::string> names_in_scratch() {
   return names;
 }
 
+// The scratch folder goes when the fuzzer ends; after a finding it stays,
+// with the inputs that caused it.
+void remove_scratch() {
+  for (const std::string& name : names_in_scratch())
+    std::remove((scratch + name).c_str());
+  ::rmdir(scratch.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -62,6 +70,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!dir) fail("no scratch folder");
   scratch = std::string(dir) + "/";
   arm7_path = scratch + "arm7.bin";
+  std::atexit(remove_scratch);
   return 0;
 }
 
