@@ -124,7 +124,7 @@ TEST(Driver, RefusedImageLeavesNothingBehind) {
                           image_from(std::string(kSampleGame) + "banner 0x500")));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_rebuilding, message_banner_misplaced}), output);
+  EXPECT_EQ(says({message_rebuilding, part_banner.in_replaced_stretch}), output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game.nds"}),
             list_dir(folder.dir));
   remove_tree(folder.dir);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "image_meaning.h"
 #include "reference_rebuild.h"
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
@@ -34,8 +35,14 @@ void check_real_image(const std::string& name, const std::vector<uint8_t>& arm7)
   std::vector<uint8_t> out = file_bytes(dir + "out.nds");
   remove_tree(dir);
 
+  EXPECT_EQ("", meaning_lost(in, arm7, out));
+  // A dump laid out like a cartridge comes out as the literal rebuild has
+  // it; the DSi image's DSi binaries move with their fields, which that
+  // rebuild leaves.
   bool trimmed;
-  EXPECT_TRUE(reference_rebuild(in, arm7, &trimmed) == out);
+  if (name == "nitrofs.nds") {
+    EXPECT_TRUE(reference_rebuild(in, arm7, &trimmed) == out);
+  }
 
   CartridgeHeader header;
   std::memcpy(header.bytes, out.data(), CartridgeHeader::kSize);
@@ -43,7 +50,7 @@ void check_real_image(const std::string& name, const std::vector<uint8_t>& arm7)
   EXPECT_EQ(field(out, f::header_crc16) & 0xFFFF, compute_header_crc16(header));
   EXPECT_TRUE(std::equal(arm7.begin(), arm7.end(),
                          out.begin() + field(out, f::arm7_rom_offset)));
-  EXPECT_EQ(0, std::memcmp(in.data() + 0x160, out.data() + 0x160, 0xA0));
+  EXPECT_EQ(0, std::memcmp(in.data() + 0x160, out.data() + 0x160, 0x60));
 
   uint32_t fat_in = field(in, f::fat_offset), fat_out = field(out, f::fat_offset);
   uint32_t fat_size = field(in, f::fat_size);

@@ -13,21 +13,22 @@ uint32_t u32(const std::vector<uint8_t>& bytes, uint64_t at) {
 
 }  // namespace
 
+// The header offsets are written out as the format has them, not taken
+// from the tool.
 std::vector<uint8_t> reference_rebuild(const std::vector<uint8_t>& input,
                                        const std::vector<uint8_t>& arm7,
                                        bool* download_play) {
-  namespace f = header_field;
   *download_play = false;
   std::vector<uint8_t> header(input.begin(), input.begin() + 0x200);
   const int64_t input_size = int64_t(input.size());
-  const uint32_t old_used = u32(header, f::used_rom_size);
-  const uint32_t arm7_rom_offset = u32(header, f::arm7_rom_offset);
-  const uint32_t fnt_offset = u32(header, f::fnt_offset);
-  const uint32_t fat_offset = u32(header, f::fat_offset);
-  const uint32_t fat_size = u32(header, f::fat_size);
+  const uint32_t old_used = u32(header, 0x80);
+  const uint32_t arm7_rom_offset = u32(header, 0x30);
+  const uint32_t fnt_offset = u32(header, 0x40);
+  const uint32_t fat_offset = u32(header, 0x48);
+  const uint32_t fat_size = u32(header, 0x4C);
 
   std::vector<uint8_t> out(input.begin(), input.begin() + arm7_rom_offset);
-  store_u32le(header.data() + f::arm7_size, uint32_t(arm7.size()));
+  store_u32le(header.data() + 0x3C, uint32_t(arm7.size()));
   out.insert(out.end(), arm7.begin(), arm7.end());
 
   const uint32_t new_fnt = uint32_t((arm7_rom_offset + arm7.size() + 15) / 16 * 16);
@@ -39,16 +40,16 @@ std::vector<uint8_t> reference_rebuild(const std::vector<uint8_t>& input,
   for (uint64_t i = 0; i < block_len; ++i)
     if (fnt_offset + i < input.size()) block[i] = input[fnt_offset + i];
 
-  uint32_t banner = u32(header, f::banner_offset);
+  uint32_t banner = u32(header, 0x68);
   if (banner != 0)
-    store_u32le(header.data() + f::banner_offset, uint32_t(banner + shift));
+    store_u32le(header.data() + 0x68, uint32_t(banner + shift));
   for (uint32_t w = 0; w < fat_size / 4; ++w) {
     uint32_t word = u32(block, fat_rel + 4 * w);
     if (word > fat_offset)
       store_u32le(block.data() + fat_rel + 4 * w, uint32_t(word + shift));
   }
-  store_u32le(header.data() + f::fnt_offset, new_fnt);
-  store_u32le(header.data() + f::fat_offset, new_fnt + fat_rel);
+  store_u32le(header.data() + 0x40, new_fnt);
+  store_u32le(header.data() + 0x48, new_fnt + fat_rel);
 
   out.resize(new_fnt, 0);
   out.insert(out.end(), block.begin(), block.end());
@@ -81,7 +82,7 @@ std::vector<uint8_t> reference_rebuild(const std::vector<uint8_t>& input,
     window -= chunk;
   }
 
-  store_u32le(header.data() + f::used_rom_size, uint32_t(old_used + shift));
+  store_u32le(header.data() + 0x80, uint32_t(old_used + shift));
   CartridgeHeader sealed;
   std::memcpy(sealed.bytes, header.data(), 0x200);
   build_crc16_table();

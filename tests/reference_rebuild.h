@@ -1,5 +1,8 @@
 // Brenvik tests: the rebuild done the slow, literal way on whole buffers,
-// as the oracle the streaming rebuild is compared with.
+// as the oracle the streaming rebuild is compared with on images laid out
+// like a cartridge dump: every part of the game inside the used area, a
+// Download Play signature or fill behind it, no DSi area. On those the
+// rebuild moves only what this literal rebuild moves.
 #ifndef BRENVIK_TESTS_REFERENCE_REBUILD_H_
 #define BRENVIK_TESTS_REFERENCE_REBUILD_H_
 

@@ -22,10 +22,25 @@ bool store_word(std::vector<uint8_t>& image, uint64_t offset, uint64_t value) {
   return true;
 }
 
+// Header offsets as the format has them, written out here rather than
+// taken from the tool, so a wrong offset in the tool cannot hide behind
+// the same wrong offset in its test images.
+constexpr uint32_t kArm7Offset = 0x30, kArm7Size = 0x3C, kFntOffset = 0x40,
+                   kFntSize = 0x44, kFatOffset = 0x48, kFatSize = 0x4C,
+                   kBannerOffset = 0x68, kUsedSize = 0x80;
+
+// Every header field that locates data, zeroed by `size`: the ARM9 binary,
+// ARM7 binary, FNT, FAT, overlay tables, banner, used size, header size,
+// debug ROM, DSi binaries and digest fields, total size, modcrypt areas.
+constexpr uint32_t kLocatingFields[] = {
+    0x20,  0x2C,  0x30,  0x3C,  0x40,  0x44,  0x48,  0x4C,  0x50,  0x54,
+    0x58,  0x5C,  0x68,  0x80,  0x84,  0x160, 0x164, 0x1C0, 0x1CC, 0x1D0,
+    0x1DC, 0x1E0, 0x1E4, 0x1E8, 0x1EC, 0x1F0, 0x1F4, 0x1F8, 0x1FC, 0x210,
+    0x220, 0x224, 0x228, 0x22C};
+
 // Applies one description line; false when it makes no sense.
 bool apply_line(const std::string& keyword, const std::vector<uint64_t>& n,
                 std::vector<uint8_t>& image, bool* seal) {
-  namespace f = header_field;
   auto pair = [&](uint32_t first, uint32_t second) {
     return n.size() == 2 && store_word(image, first, n[0]) &&
            store_word(image, second, n[1]);
@@ -37,19 +52,18 @@ bool apply_line(const std::string& keyword, const std::vector<uint64_t>& n,
     if (n.size() != 1 || !image.empty()) return false;
     image.resize(size_t(n[0]));
     for (uint64_t i = 0; i < n[0]; ++i) image[size_t(i)] = pattern_byte(i);
-    // The fields the tool reads start at 0, so a description names only the
-    // ones it needs; the header's other bytes keep the pattern.
-    for (uint32_t field : {f::arm7_rom_offset, f::arm7_size, f::fnt_offset,
-                           f::fnt_size, f::fat_offset, f::fat_size,
-                           f::banner_offset, f::used_rom_size})
-      store_word(image, field, 0);
+    // The fields that locate data start at 0, and the unit code says DS,
+    // so a description names only the ones it needs; the header's other
+    // bytes keep the pattern.
+    for (uint32_t field : kLocatingFields) store_word(image, field, 0);
+    if (image.size() > 0x12) image[0x12] = 0;
     return true;
   }
-  if (keyword == "arm7") return pair(f::arm7_rom_offset, f::arm7_size);
-  if (keyword == "fnt") return pair(f::fnt_offset, f::fnt_size);
-  if (keyword == "fat") return pair(f::fat_offset, f::fat_size);
-  if (keyword == "banner") return one(f::banner_offset);
-  if (keyword == "used") return one(f::used_rom_size);
+  if (keyword == "arm7") return pair(kArm7Offset, kArm7Size);
+  if (keyword == "fnt") return pair(kFntOffset, kFntSize);
+  if (keyword == "fat") return pair(kFatOffset, kFatSize);
+  if (keyword == "banner") return one(kBannerOffset);
+  if (keyword == "used") return one(kUsedSize);
   if (keyword == "field") return n.size() == 2 && store_word(image, n[0], n[1]);
   if (keyword == "words") {
     for (size_t i = 1; i < n.size(); ++i)
@@ -58,7 +72,7 @@ bool apply_line(const std::string& keyword, const std::vector<uint64_t>& n,
   }
   if (keyword == "files") {
     if (n.size() != 3 || image.size() < CartridgeHeader::kSize) return false;
-    uint64_t fat = load_u32le(image.data() + f::fat_offset);
+    uint64_t fat = load_u32le(image.data() + kFatOffset);
     for (uint64_t i = 0; i < n[0]; ++i) {
       uint64_t start = n[1] + i * n[2];
       if (!store_word(image, fat + 8 * i, start) ||

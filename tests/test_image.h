@@ -3,7 +3,8 @@
 //
 //   size 0xC00             image size; every byte starts as a pattern of
 //                          its offset that is never 0x00 or 0xFF, but
-//                          for the header fields below, which start at 0
+//                          for the header fields that locate data, which
+//                          start at 0, and the unit code (DS only)
 //   arm7 0x400 0x120       arm7_rom_offset and arm7_size
 //   fnt 0x600 0x40         fnt_offset and fnt_size
 //   fat 0x680 0x18         fat_offset and fat_size

@@ -20,6 +20,10 @@ uint32_t header_u32(const CartridgeHeader& header, uint32_t offset) {
   return load_u32le(header.bytes + offset);
 }
 
+uint16_t header_u16(const CartridgeHeader& header, uint32_t offset) {
+  return uint16_t(header.bytes[offset] | header.bytes[offset + 1] << 8);
+}
+
 void set_header_u32(CartridgeHeader& header, uint32_t offset, uint32_t value) {
   store_u32le(header.bytes + offset, value);
 }
@@ -62,4 +66,23 @@ void seal_header(CartridgeHeader& header) {
   uint16_t crc = compute_header_crc16(header);
   header.bytes[header_field::header_crc16] = uint8_t(crc);
   header.bytes[header_field::header_crc16 + 1] = uint8_t(crc >> 8);
+}
+
+uint32_t banner_size_for_version(uint16_t version) {
+  switch (version) {
+    case 0x0002: return 0x940;
+    case 0x0003: return 0xA40;
+    case 0x0103: return 0x23C0;  // DSi animated icon
+    default: return 0x840;
+  }
+}
+
+bool is_dsi_image(const CartridgeHeader& header) {
+  return (header.bytes[header_field::unit_code] & 0x02) != 0;
+}
+
+bool has_extended_header(const CartridgeHeader& header) {
+  return header_u32(header, header_field::header_size) >= 0x1000 &&
+         header_u32(header, header_field::arm7_rom_offset) >=
+             CartridgeHeader::kExtendedEnd;
 }

@@ -17,6 +17,8 @@ constexpr const char* message_download_play =
 // drop or corrupt part of the game.
 constexpr const char* message_header_short =
     "The game's header is incomplete!\n\n";
+constexpr const char* message_no_file_system =
+    "The game has no file system!\n\n";
 constexpr const char* message_arm7_outside =
     "The game's arm7 binary lies outside the image!\n\n";
 constexpr const char* message_arm7_into_fnt =
@@ -33,14 +35,56 @@ constexpr const char* message_file_reversed =
     "A file of the game ends before it starts!\n\n";
 constexpr const char* message_file_misplaced =
     "A file of the game overlaps its arm7 binary or its file tables!\n\n";
-constexpr const char* message_file_outside =
-    "A file of the game lies outside the image!\n\n";
 constexpr const char* message_file_past_used =
     "A file of the game lies past its used area!\n\n";
-constexpr const char* message_banner_misplaced =
-    "The game's banner lies in front of its file name table!\n\n";
-constexpr const char* message_banner_outside =
-    "The game's banner lies outside the image!\n\n";
+constexpr const char* message_dsi_area_overrun =
+    "The rebuilt game runs into its DSi area!\n\n";
+
+/// What is said of a part the header names when it lies in the stretch
+/// between the ARM7 binary and the FNT, which the new binary replaces, or
+/// past the stretch the rebuild carries behind the FAT.
+struct PartMessages {
+  const char* in_replaced_stretch;
+  const char* past_used_area;
+};
+constexpr PartMessages part_arm9 = {
+    "The game's arm9 binary lies between its arm7 binary and its file name "
+    "table!\n\n",
+    "The game's arm9 binary lies past its used area!\n\n"};
+constexpr PartMessages part_arm9_overlays = {
+    "The game's arm9 overlay table lies between its arm7 binary and its file "
+    "name table!\n\n",
+    "The game's arm9 overlay table lies past its used area!\n\n"};
+constexpr PartMessages part_arm7_overlays = {
+    "The game's arm7 overlay table lies between its arm7 binary and its file "
+    "name table!\n\n",
+    "The game's arm7 overlay table lies past its used area!\n\n"};
+constexpr PartMessages part_banner = {
+    "The game's banner lies in front of its file name table!\n\n",
+    "The game's banner lies outside the image!\n\n"};
+constexpr PartMessages part_debug_rom = {
+    "The game's debug rom lies between its arm7 binary and its file name "
+    "table!\n\n",
+    "The game's debug rom lies past its used area!\n\n"};
+// A DSi area behind the carried stretch stays where it is, so these parts
+// are never past the used area.
+constexpr PartMessages part_dsi_arm9 = {
+    "The game's DSi arm9 binary lies between its arm7 binary and its file "
+    "name table!\n\n",
+    nullptr};
+constexpr PartMessages part_dsi_arm7 = {
+    "The game's DSi arm7 binary lies between its arm7 binary and its file "
+    "name table!\n\n",
+    nullptr};
+constexpr PartMessages part_digest_table = {
+    "The game's DSi digest table lies between its arm7 binary and its file "
+    "name table!\n\n",
+    nullptr};
+constexpr PartMessages part_modcrypt_area = {
+    "The game's DSi modcrypt area lies between its arm7 binary and its file "
+    "name table!\n\n",
+    nullptr};
+
 constexpr const char* message_too_large =
     "The rebuilt game does not fit the header's 32-bit fields!\n\n";
 

@@ -54,31 +54,32 @@ const char* write_block(std::FILE* input, std::FILE* output,
   return nullptr;
 }
 
-// The tail behind the old FAT end. Its chunks are counted from there, so
-// the final chunk's bounds are known up front: its end is found by reading
-// it backwards, and then the tail up to that end is one plain copy.
+// The tail behind the old FAT end, its final chunk cut to the length the
+// plan found, and a DSi area that stays at its own offsets behind it.
 const char* write_tail(std::FILE* input, std::FILE* output,
                        uint64_t output_offset, const RebuildPlan& plan,
                        uint8_t* buffer) {
-  if (plan.tail_length == 0) return nullptr;
-  const uint64_t in_front = tail_in_front(plan);
-  const uint64_t final_chunk = plan.tail_length - in_front;
-  uint64_t kept = 0;
-  bool trimmed = false;
-  if (final_chunk_length(input, plan.old_fat_end + in_front, final_chunk,
-                         buffer, kCopyBufferSize, &kept, &trimmed) != io_ok)
-    return message_input_short;
-  if (trimmed) print_message(message_download_play);
-
-  const uint64_t from_input = std::min(kept, final_chunk);
-  IoStatus status = copy_bytes(input, plan.old_fat_end, output, output_offset,
-                               in_front + from_input, buffer, kCopyBufferSize);
-  if (const char* failure = io_failure(status, message_input_short))
-    return failure;
-  // Rounding the kept length up to 4 can reach up to 3 bytes past the
-  // chunk; they go out as 0xFF fill.
-  const uint8_t fill[3] = {0xFF, 0xFF, 0xFF};
-  return io_failure(write_all(output, fill, size_t(kept - from_input)),
+  if (plan.tail_length > 0) {
+    if (plan.download_play) print_message(message_download_play);
+    const uint64_t in_front = tail_in_front(plan);
+    const uint64_t from_input =
+        std::min(plan.final_kept, plan.tail_length - in_front);
+    IoStatus status =
+        copy_bytes(input, plan.old_fat_end, output, output_offset,
+                   in_front + from_input, buffer, kCopyBufferSize);
+    if (const char* failure = io_failure(status, message_input_short))
+      return failure;
+    // Rounding the kept length up to 4 can reach up to 3 bytes past the
+    // chunk; they go out as 0xFF fill.
+    const uint8_t fill[3] = {0xFF, 0xFF, 0xFF};
+    status = write_all(output, fill, size_t(plan.final_kept - from_input));
+    if (status != io_ok) return message_output_failed;
+    output_offset += in_front + plan.final_kept;
+  }
+  if (plan.dsi_copy_end <= output_offset) return nullptr;
+  return io_failure(copy_bytes(input, output_offset, output, output_offset,
+                               plan.dsi_copy_end - output_offset, buffer,
+                               kCopyBufferSize),
                     message_input_short);
 }
 
@@ -103,10 +104,15 @@ const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
           write_tail(input, output, tail_offset, plan, buffer))
     return failure;
 
+  // Changed fields of the extended header are a patch of the head, which
+  // went out as it was.
+  const size_t header_length = has_extended_header(header)
+                                   ? CartridgeHeader::kExtendedEnd
+                                   : CartridgeHeader::kSize;
   update_header(header, plan);
   seal_header(header);
   if (!seek_file(output, 0)) return message_output_failed;
-  return io_failure(write_all(output, header.bytes, CartridgeHeader::kSize),
+  return io_failure(write_all(output, header.bytes, header_length),
                     message_input_short);
 }
 
@@ -116,8 +122,10 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
   uint64_t input_size = 0;
   if (!file_size(input, &input_size)) return message_input_short;
   if (input_size < CartridgeHeader::kSize) return message_header_short;
-  CartridgeHeader header;
-  if (read_exact(input, 0, header.bytes, CartridgeHeader::kSize) != io_ok)
+  CartridgeHeader header = {};
+  const size_t header_read = size_t(std::min<uint64_t>(
+      input_size, CartridgeHeader::kExtendedEnd));
+  if (read_exact(input, 0, header.bytes, header_read) != io_ok)
     return message_input_short;
 
   FilePtr arm7(open_for_reading(arm7_path), std::fclose);
@@ -149,37 +157,6 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
 }
 
 }  // namespace
-
-IoStatus final_chunk_length(std::FILE* input, uint64_t start, uint64_t length,
-                            uint8_t* buffer, size_t buffer_size, uint64_t* kept,
-                            bool* trimmed) {
-  *kept = length;
-  *trimmed = false;
-  uint8_t pad = 0xFF;
-  for (uint64_t piece_end = length; piece_end > 0;) {
-    const size_t piece = size_t(std::min<uint64_t>(piece_end, buffer_size));
-    const uint64_t piece_start = piece_end - piece;
-    if (read_exact(input, start + piece_start, buffer, piece) != io_ok)
-      return io_short_read;
-    if (piece_end == length) pad = buffer[piece - 1] == 0x00 ? 0x00 : 0xFF;
-    // Eight bytes at a time through the fill, which is most of a dump.
-    uint64_t pad_word;
-    std::memset(&pad_word, pad, sizeof pad_word);
-    size_t end = piece;
-    for (uint64_t word; end >= 8; end -= 8) {
-      std::memcpy(&word, buffer + end - 8, 8);
-      if (word != pad_word) break;
-    }
-    while (end > 0 && buffer[end - 1] == pad) --end;
-    if (end > 0) {
-      *trimmed = true;
-      *kept = (piece_start + end + 3) / 4 * 4;
-      return io_ok;
-    }
-    piece_end = piece_start;
-  }
-  return io_ok;
-}
 
 int rebuild_game(const std::string& output_path, const std::string& input_path) {
   if (file_exists(output_path)) remove_file(output_path);

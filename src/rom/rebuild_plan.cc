@@ -1,13 +1,17 @@
 #include "rom/rebuild_plan.h"
 
 #include <algorithm>
+#include <cstring>
 
-#include "rom/files.h"
 #include "rom/messages.h"
+#include "rom/regions.h"
 
 namespace {
 
+namespace f = header_field;
+
 constexpr uint64_t kFieldLimit = 0xFFFFFFFFull;
+constexpr uint64_t kNoLimit = ~uint64_t(0);
 
 // How far past the end of the file an empty FAT may sit. Packers leave it
 // at most an alignment gap behind the last byte they wrote; anything
@@ -15,20 +19,36 @@ constexpr uint64_t kFieldLimit = 0xFFFFFFFFull;
 // from an image of a few hundred bytes.
 constexpr uint64_t kEmptyFatSlack = 0x10000;
 
+// DSi cartridges start their DSi area on a boundary of this many bytes,
+// counted by the header's TWL region start.
+constexpr uint64_t kTwlRegionUnit = 0x80000;
+
+// Passes over the FAT while files that start inside the carried stretch
+// lengthen it. Any packer's layout needs one or two; only a chain of files,
+// each starting in the overhang of the one before, needs more, and such a
+// game lies far past its used area.
+constexpr int kMaxFilePasses = 16;
+
 bool fits_field(int64_t value) {
   return value >= 0 && uint64_t(value) <= kFieldLimit;
 }
 
-// The input bytes the rebuild carries behind the FAT end where they were.
-uint64_t copied_end(const RebuildPlan& plan) {
-  return plan.old_fat_end + plan.tail_length;
-}
+uint64_t round_up_4(uint64_t n) { return (n + 3) / 4 * 4; }
+
+// What a pass over the FAT finds about the files behind it.
+struct FileReach {
+  uint64_t end;  // the furthest end of a file that starts before the limit
+  bool beyond;   // a file starts at or past the limit
+};
 
 // Every non-empty FAT entry must lie where the rebuild keeps it: wholly in
 // the head, which stays in place, or wholly behind the FAT, which moves by
-// `shift` along with its address.
-const char* check_fat_entries(const RebuildPlan& plan, std::FILE* input,
-                              uint8_t* buffer, size_t buffer_size) {
+// `shift` along with its address. A file that runs past the end of the
+// input is the input's own damage and is carried as far as it goes.
+const char* scan_files(const RebuildPlan& plan, std::FILE* input,
+                       uint8_t* buffer, size_t buffer_size, uint64_t limit,
+                       FileReach* reach) {
+  *reach = {0, false};
   const uint64_t entries_bytes = plan.fat_size / 8 * 8;
   const size_t piece_limit = buffer_size / 8 * 8;
   for (uint64_t done = 0; done < entries_bytes;) {
@@ -40,16 +60,38 @@ const char* check_fat_entries(const RebuildPlan& plan, std::FILE* input,
       uint64_t end = load_u32le(buffer + at + 4);
       if (start == end) continue;
       if (end < start) return message_file_reversed;
-      bool in_head = end <= plan.arm7_rom_offset;
-      bool behind_fat = start >= plan.old_fat_end;
-      if (!in_head && !behind_fat) return message_file_misplaced;
-      if (end > plan.input_size) return message_file_outside;
-      if (behind_fat && end > copied_end(plan)) return message_file_past_used;
-      if (behind_fat && !fits_field(int64_t(end) + plan.shift))
-        return message_too_large;
+      if (end > plan.input_size || end <= plan.arm7_rom_offset) continue;
+      if (start < plan.old_fat_end) return message_file_misplaced;
+      if (start < limit)
+        reach->end = std::max(reach->end, end);
+      else
+        reach->beyond = true;
     }
     done += piece;
   }
+  return nullptr;
+}
+
+void move_field(RebuildPlan& plan, uint32_t field) {
+  if (plan.moved_field_count < kMaxMovedFields)
+    plan.moved_fields[plan.moved_field_count++] = field;
+}
+
+// The structure every rebuild relies on: the ARM7 binary in front of the
+// FNT, the FNT in front of the FAT, both inside the image.
+const char* check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
+                            uint64_t fnt_end) {
+  if (p.fnt_offset == 0 && p.fat_offset == 0) return message_no_file_system;
+  if (p.arm7_rom_offset < CartridgeHeader::kSize ||
+      p.arm7_rom_offset > p.input_size || old_arm7_end > p.input_size)
+    return message_arm7_outside;
+  if (old_arm7_end > p.fnt_offset) return message_arm7_into_fnt;
+  if (p.fnt_offset > p.fat_offset) return message_fnt_behind_fat;
+  if (fnt_end > p.input_size) return message_fnt_outside;
+  // Packers put the empty FAT of a program without files at, or even past,
+  // the end of the file; such a FAT holds nothing to read.
+  if (p.fat_size > 0 && p.old_fat_end > p.input_size) return message_fat_outside;
+  if (p.fat_offset > p.input_size + kEmptyFatSlack) return message_fat_far_outside;
   return nullptr;
 }
 
@@ -59,7 +101,6 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
                          uint64_t input_size, uint64_t new_arm7_size,
                          uint8_t* buffer, size_t buffer_size,
                          RebuildPlan* plan) {
-  namespace f = header_field;
   if (input_size < CartridgeHeader::kSize) return message_header_short;
 
   RebuildPlan p = {};
@@ -70,50 +111,134 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   p.fat_offset = header_u32(header, f::fat_offset);
   p.fat_size = header_u32(header, f::fat_size);
   p.old_used = header_u32(header, f::used_rom_size);
-  const uint64_t old_arm7_end =
-      p.arm7_rom_offset + header_u32(header, f::arm7_size);
-  const uint64_t fnt_end = p.fnt_offset + header_u32(header, f::fnt_size);
-  const uint64_t banner_offset = header_u32(header, f::banner_offset);
-
-  if (p.arm7_rom_offset < CartridgeHeader::kSize ||
-      p.arm7_rom_offset > input_size || old_arm7_end > input_size)
-    return message_arm7_outside;
-  if (old_arm7_end > p.fnt_offset) return message_arm7_into_fnt;
-  if (p.fnt_offset > p.fat_offset) return message_fnt_behind_fat;
-  if (fnt_end > input_size) return message_fnt_outside;
-  // Packers put the empty FAT of a program without files at, or even past,
-  // the end of the file; such a FAT holds nothing to read.
   p.old_fat_end = p.fat_offset + p.fat_size;
-  if (p.fat_size > 0 && p.old_fat_end > input_size) return message_fat_outside;
-  if (p.fat_offset > input_size + kEmptyFatSlack) return message_fat_far_outside;
+  if (const char* failure = check_structure(
+          p, p.arm7_rom_offset + header_u32(header, f::arm7_size),
+          p.fnt_offset + header_u32(header, f::fnt_size)))
+    return failure;
 
   p.new_fnt = (p.arm7_rom_offset + new_arm7_size + 15) / 16 * 16;
   p.fat_rel = p.fat_offset - p.fnt_offset;
   p.shift = int64_t(p.new_fnt) - int64_t(p.fnt_offset);
 
-  // The tail reaches 0x4000 bytes past the used area, but no further than
-  // the input goes.
-  int64_t window = int64_t(p.old_used + kSignatureRoom) - int64_t(p.old_fat_end);
-  int64_t available = int64_t(input_size) - int64_t(p.old_fat_end);
-  window = std::min(window, available);
-  p.tail_length = window > 0 ? uint64_t(window) : 0;
+  Region regions[kMaxRegions];
+  const size_t region_count = header_regions(header, input, input_size, regions);
 
-  if (banner_offset != 0) {
-    if (banner_offset < p.fnt_offset) return message_banner_misplaced;
-    if (banner_offset >= copied_end(p) && banner_offset >= p.old_fat_end)
-      return message_banner_outside;
+  // The files first: each must lie where the rebuild keeps it, and the
+  // furthest of them, the banner and the FAT stand in for a used size of 0.
+  FileReach reach;
+  if (const char* failure =
+          scan_files(p, input, buffer, buffer_size, kNoLimit, &reach))
+    return failure;
+  uint64_t used_area = p.old_used;
+  if (used_area == 0) {
+    used_area = std::max(reach.end, p.old_fat_end);
+    for (size_t i = 0; i < region_count; ++i)
+      if (regions[i].offset_field == f::banner_offset && regions[i].whole)
+        used_area = std::max(used_area, regions[i].end);
+  }
+
+  // The DSi area is every DSi region behind the FNT, up to the total size
+  // the extended header gives; it moves or stays as one.
+  uint64_t dsi_start = kNoLimit;
+  uint64_t dsi_end = 0;
+  for (size_t i = 0; i < region_count; ++i) {
+    const Region& r = regions[i];
+    if (!r.dsi || !r.whole || r.start < p.fnt_offset) continue;
+    dsi_start = std::min(dsi_start, r.start);
+    dsi_end = std::max(dsi_end, r.end);
+  }
+  const bool has_dsi_area = dsi_start != kNoLimit;
+  if (has_dsi_area && has_extended_header(header))
+    dsi_end = std::max<uint64_t>(
+        dsi_end, std::min<uint64_t>(header_u32(header, f::total_rom_size),
+                                    input_size));
+
+  // The carried stretch reaches 0x4000 bytes past the used area, where a
+  // Download Play signature lies, and on to the end of everything that
+  // starts inside it; never past the end of the input.
+  uint64_t carried = std::max(std::min(used_area + kSignatureRoom, input_size),
+                              std::min(p.old_fat_end, input_size));
+  for (int pass = 0;; ++pass) {
+    const uint64_t before = carried;
+    for (size_t i = 0; i < region_count; ++i) {
+      const Region& r = regions[i];
+      if (!r.dsi && r.whole && r.start >= p.fnt_offset && r.start < carried)
+        carried = std::max(carried, r.end);
+    }
+    if (has_dsi_area && dsi_start < carried) carried = std::max(carried, dsi_end);
+    if (const char* failure =
+            scan_files(p, input, buffer, buffer_size, carried, &reach))
+      return failure;
+    carried = std::max(carried, reach.end);
+    if (carried == before) break;
+    if (pass == kMaxFilePasses) return message_file_past_used;
+  }
+  if (reach.beyond) return message_file_past_used;
+  const bool dsi_moves = has_dsi_area && dsi_start < carried;
+
+  // Each region stays in the head, moves with the tail, or lies where the
+  // rebuild would lose it. The trim keeps everything that moves.
+  uint64_t keep_end = std::max(std::min(used_area, carried), reach.end);
+  for (size_t i = 0; i < region_count; ++i) {
+    const Region& r = regions[i];
+    if (!r.whole) {
+      // The banner's field follows the move even when the input has lost
+      // part of the banner.
+      if (r.offset_field == f::banner_offset) move_field(p, r.offset_field);
+      continue;
+    }
+    if (r.end <= p.arm7_rom_offset) continue;
+    if (r.start < p.fnt_offset) return r.messages->in_replaced_stretch;
+    if (r.dsi && !dsi_moves) continue;
+    if (!r.dsi && r.start >= carried) return r.messages->past_used_area;
+    move_field(p, r.offset_field);
+    keep_end = std::max(keep_end, r.end);
+  }
+  if (dsi_moves) {
+    keep_end = std::max(keep_end, dsi_end);
+    const uint64_t digest = header_u32(header, f::digest_dsi_area_offset);
+    if (digest >= p.fnt_offset && digest < carried)
+      move_field(p, f::digest_dsi_area_offset);
+    if (has_extended_header(header) &&
+        header_u32(header, f::total_rom_size) >= dsi_start)
+      move_field(p, f::total_rom_size);
+  }
+
+  p.carried_end = carried;
+  p.tail_length = carried > p.old_fat_end ? carried - p.old_fat_end : 0;
+  const uint64_t in_front = tail_in_front(p);
+  if (p.tail_length > 0) {
+    const uint64_t final_start = p.old_fat_end + in_front;
+    if (final_chunk_length(input, final_start, p.tail_length - in_front,
+                           buffer, buffer_size, &p.final_kept,
+                           &p.download_play) != io_ok)
+      return message_input_short;
+    if (p.download_play && keep_end > final_start)
+      p.final_kept = std::max(p.final_kept, round_up_4(keep_end - final_start));
   }
 
   const uint64_t block_length = p.old_fat_end - p.fnt_offset;
-  const uint64_t output_end = p.new_fnt + block_length + p.tail_length;
+  const uint64_t ds_end = p.new_fnt + block_length + in_front + p.final_kept;
+  if (has_dsi_area && !dsi_moves) {
+    // A cartridge's DSi area stays at its own offsets, from the TWL region
+    // boundary where that lies in front of its first region.
+    uint64_t area_start = dsi_start;
+    const uint64_t boundary =
+        uint64_t(header_u16(header, f::twl_region_start)) * kTwlRegionUnit;
+    if (boundary >= carried && boundary < dsi_start) area_start = boundary;
+    if (ds_end > area_start) return message_dsi_area_overrun;
+    p.dsi_copy_end = dsi_end;
+  }
+
+  const uint64_t output_end = std::max(ds_end, p.dsi_copy_end);
   if (!fits_field(int64_t(p.new_fnt) + int64_t(block_length)) ||
       output_end > kFieldLimit + 1 || new_arm7_size > kFieldLimit ||
-      !fits_field(int64_t(p.old_used) + p.shift) ||
-      (banner_offset != 0 && !fits_field(int64_t(banner_offset) + p.shift)))
+      (p.old_used != 0 && !fits_field(int64_t(p.old_used) + p.shift)))
     return message_too_large;
-
-  if (const char* failure = check_fat_entries(p, input, buffer, buffer_size))
-    return failure;
+  for (size_t i = 0; i < p.moved_field_count; ++i)
+    if (!fits_field(int64_t(header_u32(header, p.moved_fields[i])) + p.shift))
+      return message_too_large;
   *plan = p;
   return nullptr;
 }
@@ -123,20 +248,52 @@ uint64_t tail_in_front(const RebuildPlan& plan) {
   return (plan.tail_length - 1) / kTailChunk * kTailChunk;
 }
 
+IoStatus final_chunk_length(std::FILE* input, uint64_t start, uint64_t length,
+                            uint8_t* buffer, size_t buffer_size, uint64_t* kept,
+                            bool* trimmed) {
+  *kept = length;
+  *trimmed = false;
+  uint8_t pad = 0xFF;
+  for (uint64_t piece_end = length; piece_end > 0;) {
+    const size_t piece = size_t(std::min<uint64_t>(piece_end, buffer_size));
+    const uint64_t piece_start = piece_end - piece;
+    if (read_exact(input, start + piece_start, buffer, piece) != io_ok)
+      return io_short_read;
+    if (piece_end == length) pad = buffer[piece - 1] == 0x00 ? 0x00 : 0xFF;
+    // Eight bytes at a time through the fill, which is most of a dump.
+    uint64_t pad_word;
+    std::memset(&pad_word, pad, sizeof pad_word);
+    size_t end = piece;
+    for (uint64_t word; end >= 8; end -= 8) {
+      std::memcpy(&word, buffer + end - 8, 8);
+      if (word != pad_word) break;
+    }
+    while (end > 0 && buffer[end - 1] == pad) --end;
+    if (end > 0) {
+      *trimmed = true;
+      *kept = (piece_start + end + 3) / 4 * 4;
+      return io_ok;
+    }
+    piece_end = piece_start;
+  }
+  return io_ok;
+}
+
 uint32_t relocate_fat_word(uint32_t word, const RebuildPlan& plan) {
   if (word <= plan.fat_offset) return word;
   return uint32_t(int64_t(word) + plan.shift);
 }
 
 void update_header(CartridgeHeader& header, const RebuildPlan& plan) {
-  namespace f = header_field;
   set_header_u32(header, f::arm7_size, uint32_t(plan.new_arm7_size));
-  uint32_t banner = header_u32(header, f::banner_offset);
-  if (banner != 0)
-    set_header_u32(header, f::banner_offset,
-                   uint32_t(int64_t(banner) + plan.shift));
   set_header_u32(header, f::fnt_offset, uint32_t(plan.new_fnt));
   set_header_u32(header, f::fat_offset, uint32_t(plan.new_fnt + plan.fat_rel));
-  set_header_u32(header, f::used_rom_size,
-                 uint32_t(int64_t(plan.old_used) + plan.shift));
+  if (plan.old_used != 0)
+    set_header_u32(header, f::used_rom_size,
+                   uint32_t(int64_t(plan.old_used) + plan.shift));
+  for (size_t i = 0; i < plan.moved_field_count; ++i) {
+    const uint32_t field = plan.moved_fields[i];
+    set_header_u32(header, field,
+                   uint32_t(int64_t(header_u32(header, field)) + plan.shift));
+  }
 }

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "image_meaning.h"
 #include "reference_rebuild.h"
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
@@ -317,12 +318,19 @@ TEST(Rebuild, RandomSoundLayoutsMatchTheLiteralRebuild) {
     uint32_t used = fat_end + files * file_size + pick(0, 0x40);
     uint32_t size = used + pick(0, 0x5000);
     uint32_t tail_fill = pick(0, 2);  // none, 0xFF or 0x00 behind a signature
+    // The banner, where there is one, lies inside the used area, as on a
+    // cartridge.
+    uint32_t banner = pick(0, 1) ? fat_end : 0;
+    if (banner != 0) {
+      used = std::max(used, banner + 0x840);
+      size = std::max(size, used);
+    }
     char text[1024];
     std::snprintf(text, sizeof text,
                   "size %#x\narm7 %#x %#x\nfnt %#x %#x\nfat %#x %#x\n"
                   "banner %#x\nused %#x\nfiles %u %#x %#x\n",
                   size, arm7_offset, old_arm7, fnt, fnt_size, fat, files * 8,
-                  pick(0, 1) ? fat_end : 0, used, files, fat_end, file_size);
+                  banner, used, files, fat_end, file_size);
     std::string description = text;
     if (tail_fill != 0 && used + 0x88 < size) {
       std::snprintf(text, sizeof text, "fill %#x %#x %#x\n", used + 0x88, size,
@@ -337,6 +345,7 @@ TEST(Rebuild, RandomSoundLayoutsMatchTheLiteralRebuild) {
     RebuildRun run = rebuild(in, arm7);
     ASSERT_EQ(1, run.result) << run.printed;
     ASSERT_TRUE(expected == run.output);
+    ASSERT_EQ("", meaning_lost(in, arm7, run.output));
   }
 }
 
@@ -358,10 +367,8 @@ TEST(Rebuild, RefusesImagesItWouldDamageAndWritesNothing) {
       {"words 0x688 0x500 0x510", message_file_misplaced},  // dropped stretch
       {"words 0x688 0x3F0 0x410", message_file_misplaced},  // across the binary
       {"words 0x688 0x690 0x6A0", message_file_misplaced},  // across the FAT
-      {"words 0x688 0xB00 0xD00", message_file_outside},
-      {"banner 0x500", message_banner_misplaced},
-      {"banner 0x100", message_banner_misplaced},
-      {"banner 0xC00", message_banner_outside},
+      {"banner 0x100", part_banner.in_replaced_stretch},
+      {"fnt 0 0\nfat 0 0", message_no_file_system},
       {"used 0xFFFFFF80", message_too_large},
   };
   for (const Case& c : cases) {
@@ -416,4 +423,142 @@ TEST(Rebuild, UnreadableInputOrReplacementLeavesNoOutput) {
             testing::internal::GetCapturedStdout());
   EXPECT_EQ(kOnlyInputs, list_dir(dir));
   remove_tree(dir);
+}
+
+namespace {
+
+// A game with a banner (of the size its version gives) behind the FAT, two
+// files and a signature behind the used area at 0x1000.
+const char* const kLayout = R"(
+  size 0x3000
+  arm7 0x400 0x120
+  fnt 0x600 0x40
+  fat 0x680 0x10
+  banner 0x700
+  used 0x1000
+  words 0x680 0xF40 0xF80 0xF80 0x1000
+  fill 0x1000 0x1001 0x61  # "ac"
+  fill 0x1001 0x1002 0x63
+  fill 0x1088 0x3000 0xFF
+)";
+
+// kLayout grown to `size` bytes.
+std::string layout_of_size(const std::string& size) {
+  std::string text = kLayout;
+  return text.replace(text.find("size 0x3000"), 11, "size " + size);
+}
+
+// A DSi cartridge: the DS part, 0xFF fill, and from the 512 KiB boundary
+// at 0x80000 a DSi area up to its total size 0x88000.
+const std::string kDsiCartridge = layout_of_size("0x88000") + R"(
+  fill 0x3000 0x80000 0xFF
+  fill 0x12 0x13 0x03
+  field 0x84 0x4000
+  fill 0x92 0x93 0x01
+  fill 0x93 0x94 0x00
+  field 0x1C0 0x83000
+  field 0x1CC 0x1000
+  field 0x1D0 0x84000
+  field 0x1DC 0x800
+  field 0x210 0x88000
+)";
+
+}  // namespace
+
+TEST(Rebuild, EveryPartOfTheGameIsFoundWhereTheNewHeaderNamesIt) {
+  struct Case {
+    const char* what;
+    std::string description;
+  } cases[] = {
+      {"overlay table and debug rom behind the FAT",
+       std::string(kLayout) + "field 0x50 0x690\nfield 0x54 0x60\n"
+                              "field 0x160 0xF00\nfield 0x164 0x100"},
+      {"arm9 and its overlay table in the head",
+       std::string(kLayout) + "field 0x20 0x200\nfield 0x2C 0x180\n"
+                              "field 0x50 0x380\nfield 0x54 0x80"},
+      {"used size 0", std::string(kLayout) + "used 0"},
+      {"last file ends in zeros, no signature",
+       std::string(kLayout) + "fill 0xFC0 0x3000 0"},
+      {"banner last, zero-padded, no signature", R"(
+         size 0x1840
+         arm7 0x400 0x120
+         fnt 0x600 0x40
+         fat 0x680 0x8
+         banner 0x1000
+         used 0x1840
+         words 0x680 0x800 0x1000
+         words 0x1000 0x0001
+         fill 0x1700 0x1840 0
+       )"},
+      {"DSi homebrew: DSi binaries behind the banner", R"(
+         size 0x2800
+         arm7 0x400 0x120
+         fnt 0x600 0x40
+         fat 0x680 0
+         banner 0x680
+         used 0xEC0
+         fill 0x12 0x13 0x03
+         field 0x84 0x4000
+         field 0x1C0 0x1000
+         field 0x1CC 0x15C
+         field 0x1D0 0x1400
+         field 0x1DC 0xE94
+         field 0x210 0x2800
+         fill 0x2294 0x2800 0
+       )"},
+      {"DSi cartridge", kDsiCartridge},
+      {"a file the input has lost part of",
+       std::string(kLayout) + "words 0x688 0xF80 0x3100"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> in = image_from(c.description);
+    for (size_t size : {size_t(0x2F8), size_t(0x100)}) {
+      SCOPED_TRACE(std::string(c.what) + ", new binary of " + std::to_string(size));
+      std::vector<uint8_t> arm7 = replacement_binary(size);
+      RebuildRun run = rebuild(in, arm7);
+      ASSERT_EQ(1, run.result) << run.printed;
+      EXPECT_EQ("", meaning_lost(in, arm7, run.output));
+    }
+  }
+}
+
+TEST(Rebuild, ADsiCartridgeKeepsItsDsiAreaWhereItIs) {
+  std::vector<uint8_t> in = image_from(kDsiCartridge);
+  RebuildRun run = rebuild(in, replacement_binary(0x2F8));
+  ASSERT_EQ(1, run.result);
+  ASSERT_EQ(in.size(), run.output.size());
+  EXPECT_TRUE(std::equal(in.begin() + 0x80000, in.end(), run.output.begin() + 0x80000));
+  EXPECT_TRUE(std::equal(in.begin() + 0x1C0, in.begin() + 0x200, run.output.begin() + 0x1C0));
+  EXPECT_EQ(0x88000u, field(run.output, 0x210));
+
+  // A binary that would carry the DS part past the 512 KiB boundary.
+  RebuildRun overrun = rebuild(in, replacement_binary(0x7F800));
+  EXPECT_EQ(std::string(message_rebuilding) + message_dsi_area_overrun,
+            overrun.printed);
+  EXPECT_EQ(kOnlyInputs, overrun.files_after);
+}
+
+TEST(Rebuild, RefusesPartsTheNewBinaryWouldReplaceOrThatLieBeyondTheGame) {
+  struct Case {
+    std::string change;
+    const char* message;
+  } cases[] = {
+      {"field 0x58 0x520\nfield 0x5C 0x40", part_arm7_overlays.in_replaced_stretch},
+      {"field 0x50 0x3C0\nfield 0x54 0x80", part_arm9_overlays.in_replaced_stretch},
+      {"field 0x20 0x200\nfield 0x2C 0x300", part_arm9.in_replaced_stretch},
+      {"field 0x160 0x7000\nfield 0x164 0x100", part_debug_rom.past_used_area},
+      {"banner 0x7000", part_banner.past_used_area},
+      {"banner 0x500", part_banner.in_replaced_stretch},
+      {"fill 0x12 0x13 2\nfield 0x1D0 0x540\nfield 0x1DC 0x10",
+       part_dsi_arm7.in_replaced_stretch},
+      {"words 0x688 0x7000 0x7100", message_file_past_used},
+  };
+  const std::string larger = layout_of_size("0x8000");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    RebuildRun run = rebuild(image_from(larger + c.change),
+                             replacement_binary(0x2F8));
+    EXPECT_EQ(std::string(message_rebuilding) + c.message, run.printed);
+    EXPECT_EQ(kOnlyInputs, run.files_after);
+  }
 }
