@@ -13,6 +13,7 @@
 #include <fcntl.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "cli/driver.h"
 #include "cli/extract_arm7.h"
@@ -79,19 +80,26 @@ bool still_running(pid_t pid) {
   return info.si_pid == 0;
 }
 
-bool is_temporary(const std::string& name) {
-  return name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
-}
-
-// The size of the tool's temporary file in `dir`, or -1 while there is none.
-long long temporary_size(const std::string& dir) {
-  for (const std::string& name : list_dir(dir)) {
-    if (is_temporary(name)) {
-      struct stat info;
-      if (::stat((dir + name).c_str(), &info) == 0) return info.st_size;
-    }
+// How many bytes the tool has written to the file it is making, found
+// through its open descriptors (the file may have no name at all), or -1
+// while it makes none.
+long long bytes_being_written(pid_t pid) {
+  const std::string proc = "/proc/" + std::to_string(pid);
+  long long size = -1;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd", error)) {
+    const std::string fd = entry.path().filename().string();
+    std::ifstream info(proc + "/fdinfo/" + fd);
+    std::string key, value;
+    unsigned long flags = 0;
+    while (info >> key >> value)
+      if (key == "flags:") flags = std::stoul(value, nullptr, 8);
+    struct stat target;
+    if ((flags & O_ACCMODE) == O_WRONLY &&
+        ::stat(entry.path().c_str(), &target) == 0 && S_ISREG(target.st_mode))
+      size = target.st_size;
   }
-  return -1;
+  return size;
 }
 
 bool on_one_file_system(const std::string& a, const std::string& b) {
@@ -149,63 +157,126 @@ TEST(Faults, ADonorExtractionFailingPartWayLeavesNoBinary) {
   remove_tree(folder.dir);
 }
 
-TEST(Faults, KilledAtAnyPointTheOutputNameHoldsNothingOrTheWholeImage) {
-  // 64 MiB, so the rebuild runs long enough to be caught in its stages.
+TEST(Faults, KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutput) {
+  // 32 MiB, so the rebuild runs long enough to be caught in its stages.
   const std::vector<uint8_t> game = image_from(R"(
-    size 0x4000000
+    size 0x2000000
     arm7 0x4000 0x1000
     fnt 0x5000 0x40
     fat 0x5040 0x10
     banner 0x5100
-    used 0x3F00000
-    words 0x5040 0x6000 0x100000 0x100000 0x3F00000
-    fill 0x3F00088 0x4000000 0xFF
+    used 0x1F00000
+    words 0x5040 0x6000 0x100000 0x100000 0x1F00000
+    fill 0x1F00088 0x2000000 0xFF
   )");
   const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
   bool trimmed = false;
   const std::vector<uint8_t> expected = reference_rebuild(game, arm7, &trimmed);
+  const std::vector<std::string> inputs = {"arm7.bin", "brenvik", "game.nds"};
+  std::vector<std::string> with_output = inputs;
+  with_output.insert(with_output.begin() + 2, "game-arm7fixed.nds");
+
+  // On disk and, where there is one, on tmpfs; the tool as it is and the
+  // test build that always takes a named temporary file, as on FAT cards.
+  std::vector<std::string> places = {""};
+  if (std::filesystem::is_directory("/dev/shm")) places.push_back("/dev/shm");
+  std::string outcomes;
+  for (const std::string& place : places) {
+    for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
+      const bool named = binary != std::string(BRENVIK_BINARY);
+      ToolFolder folder = tool_folder(binary, place);
+      ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+      ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
+      // A hard kill leaves a named temporary file behind; nothing can
+      // remove it, which is why the tool avoids one where it can.
+      std::vector<int> signals = {SIGINT, SIGTERM, SIGHUP};
+      if (!named) signals.push_back(SIGKILL);
+      for (int signal_number : signals) {
+        // Kill points: at once, and when a quarter and three quarters of
+        // the image are written. Runs the process outruns end normally.
+        for (long long point : {-1LL, (long long)expected.size() / 4,
+                                (long long)expected.size() * 3 / 4}) {
+          SCOPED_TRACE(folder.dir + " signal " + std::to_string(signal_number) +
+                       " at " + std::to_string(point));
+          std::remove((folder.dir + "game-arm7fixed.nds").c_str());
+          ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", RLIM_INFINITY);
+          while (point >= 0 && bytes_being_written(run.pid) < point &&
+                 still_running(run.pid)) {
+          }
+          ::kill(run.pid, signal_number);
+          std::string printed;
+          const bool ended_by_signal = finish_tool(run, &printed) == -1;
+          const std::vector<std::string> left = list_dir(folder.dir);
+          if (left == with_output) {
+            EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") == expected);
+          } else {
+            EXPECT_EQ(inputs, left);
+          }
+          outcomes += ended_by_signal ? " ended" : " finished";
+        }
+      }
+      EXPECT_TRUE(file_bytes(folder.dir + "game.nds") == game);
+      EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
+      remove_tree(folder.dir);
+    }
+  }
+  std::printf("[ note ] the runs:%s\n", outcomes.c_str());
+}
+
+TEST(Faults, AClosedOutputPipeDoesNotStopTheRebuild) {
   ToolFolder folder = tool_folder();
+  const std::vector<uint8_t> game = image_from(kSampleGame);
+  const std::vector<uint8_t> arm7 = replacement_binary(0x2F0);
   ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
-  const std::string output_path = folder.dir + "game-arm7fixed.nds";
-
-  // Kill points: at once, when the temporary file appears, when it holds a
-  // quarter and three quarters of the image, and after the rename. Those
-  // the process outruns end in a normal exit; each outcome is checked.
-  const long long points[] = {-2, 0, (long long)expected.size() / 4,
-                              (long long)expected.size() * 3 / 4, -1};
-  std::string outcomes;
-  for (long long point : points) {
-    SCOPED_TRACE(point);
-    std::remove(output_path.c_str());
-    ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", RLIM_INFINITY);
-    if (point == -1) {
-      while (::access(output_path.c_str(), F_OK) != 0 &&
-             still_running(run.pid)) {
-      }
-    } else if (point >= 0) {
-      while (temporary_size(folder.dir) < point &&
-             ::access(output_path.c_str(), F_OK) != 0 &&
-             still_running(run.pid)) {
-      }
-    }
-    ::kill(run.pid, SIGKILL);
-    std::string printed;
-    const bool was_killed = finish_tool(run, &printed) == -1;
-    std::vector<uint8_t> written = file_bytes(output_path);
-    if (!written.empty()) {
-      EXPECT_TRUE(written == expected);
-    }
-    outcomes += std::string(was_killed ? " killed" : " exited") +
-                (written.empty() ? "/no output" : "/complete output");
-    // A killed run may leave its temporary file; it never has the output's
-    // name, and the next run picks another.
-    for (const std::string& name : list_dir(folder.dir))
-      if (is_temporary(name)) std::remove((folder.dir + name).c_str());
-    EXPECT_TRUE(file_bytes(folder.dir + "game.nds") == game);
-    EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
+  // As `brenvik game.nds | head -n 3`: the reader goes after three lines.
+  ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", RLIM_INFINITY);
+  std::FILE* reader = ::fdopen(run.output, "r");
+  char line[256];
+  for (int i = 0; i < 3 && std::fgets(line, sizeof line, reader); ++i) {
   }
-  std::printf("[ note ] the five runs:%s\n", outcomes.c_str());
+  std::fclose(reader);
+  int status = 0;
+  ::waitpid(run.pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  bool trimmed = false;
+  EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") ==
+              reference_rebuild(game, arm7, &trimmed));
+  remove_tree(folder.dir);
+}
+
+TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
+  for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
+    SCOPED_TRACE(binary);
+    ToolFolder folder = tool_folder(binary);
+    ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+    // 240 characters: its output name takes 250 of the 255 a name may have.
+    const std::string name = std::string(236, 'g') + ".nds";
+    ASSERT_TRUE(write_bytes(folder.dir + name, image_from(kSampleGame)));
+    std::string output;
+    EXPECT_EQ(0, run_tool(folder.tool, {name}, folder.dir, &output));
+    EXPECT_FALSE(file_bytes(folder.dir + std::string(236, 'g') + "-arm7fixed.nds").empty());
+
+    // A FIFO as the game is refused at once, as an unreadable game is.
+    ASSERT_EQ(0, ::mkfifo((folder.dir + "fifo.nds").c_str(), 0644));
+    EXPECT_EQ(1, run_tool(folder.tool, {"fifo.nds"}, folder.dir, &output));
+    EXPECT_EQ(says({message_rebuilding, message_input_unreadable}), output);
+    remove_tree(folder.dir);
+  }
+  // A FIFO named arm7.bin is there but cannot be read, so no donor is
+  // extracted over it; a FIFO named donor.nds cannot be read either.
+  ToolFolder folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
+  ASSERT_EQ(0, ::mkfifo((folder.dir + "donor.nds").c_str(), 0644));
+  std::string output;
+  EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({message_extracting, message_donor_unreadable}), output);
+  ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
+  ASSERT_EQ(0, ::mkfifo((folder.dir + "arm7.bin").c_str(), 0644));
+  EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({message_rebuilding, message_arm7_unreadable}), output);
+  EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "donor.nds", "game.nds"}),
+            list_dir(folder.dir));
   remove_tree(folder.dir);
 }
 

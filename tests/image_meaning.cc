@@ -135,7 +135,10 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
                  0x88);
   if (used <= in.size() && u32(out, 0x80) > out.size())
     lost += "the output ends before its used size\n";
-  if (level == 2 && u32(in, 0x210) <= in.size() && u32(out, 0x210) > out.size())
+  // A DSi total size that takes in the used area, as it does on every DSi
+  // image, is where trimmers cut.
+  if (level == 2 && u32(in, 0x210) >= used && u32(in, 0x210) <= in.size() &&
+      u32(out, 0x210) > out.size())
     lost += "the output ends before its DSi total size\n";
   return lost;
 }

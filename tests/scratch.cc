@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-std::string make_scratch_dir() {
+std::string make_scratch_dir(const std::string& parent) {
   static std::atomic<int> counter{0};
   const testing::TestInfo* info =
       testing::UnitTest::GetInstance()->current_test_info();
@@ -22,7 +22,7 @@ std::string make_scratch_dir() {
                      std::to_string(process_id()) + "-" +
                      std::to_string(counter++);
   std::replace(name.begin(), name.end(), '/', '_');
-  fs::path dir = fs::path(testing::TempDir()) / name;
+  fs::path dir = fs::path(parent.empty() ? testing::TempDir() : parent) / name;
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir.string() + "/";
@@ -66,11 +66,11 @@ std::string real_data_dir() {
   return dir + "/";
 }
 
-ToolFolder tool_folder() {
+ToolFolder tool_folder(const std::string& binary_path, const std::string& parent) {
   ToolFolder folder;
-  folder.dir = make_scratch_dir();
+  folder.dir = make_scratch_dir(parent);
   folder.tool = folder.dir + "brenvik";
-  std::vector<uint8_t> binary = file_bytes(BRENVIK_BINARY);
+  std::vector<uint8_t> binary = file_bytes(binary_path);
   EXPECT_FALSE(binary.empty());
   EXPECT_TRUE(write_bytes(folder.tool, binary));
   fs::permissions(folder.tool,

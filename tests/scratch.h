@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-/// A new empty folder (with a trailing '/') for one test.
-std::string make_scratch_dir();
+/// A new empty folder (with a trailing '/') for one test, inside `parent`
+/// when one is given.
+std::string make_scratch_dir(const std::string& parent = "");
 
 /// Removes a folder and everything in it.
 void remove_tree(const std::string& dir);
@@ -37,13 +38,14 @@ int run_tool(const std::string& tool, const std::vector<std::string>& args,
              const std::string& dir, std::string* output,
              const std::string& prefix = "");
 
-/// A scratch folder holding a copy of the built tool, as a user would
-/// unpack it.
+/// A scratch folder holding a copy of the built tool (or of `binary`), as
+/// a user would unpack it; inside `parent` when one is given.
 struct ToolFolder {
   std::string dir;
   std::string tool;
 };
-ToolFolder tool_folder();
+ToolFolder tool_folder(const std::string& binary = BRENVIK_BINARY,
+                       const std::string& parent = "");
 
 /// What a run of the tool prints: the banner, then `messages`.
 std::string says(std::initializer_list<const char*> messages);

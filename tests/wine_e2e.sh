@@ -108,9 +108,23 @@ run_in . tools/brenvik.exe games/a.b
 expect "short name: exit 1" test "$status" = 1
 expect "short name: message" says "The game's file name is too short!"
 
+# Standard input from a pipe that never closes, as a script that keeps
+# its own input open starts the tool: the final pause must not wait for
+# it. `timeout` only turns a hang into a failure.
+mkfifo never-closes
+exec 3<>never-closes
+(cd games && timeout 120 "${wine[@]}" ../tools/brenvik.exe back.nds \
+   <../never-closes >"$work/printed.raw" 2>/dev/null)
+status=$?
+exec 3>&-
+expect "piped input that stays open: ends without waiting" test "$status" = 0
+
 # Started with no directory in its name (found on the search path).
 run_in tools brenvik.exe ../games/back.nds
 expect "bare tool name: exit 0" test "$status" = 0
+
+# No run, refused, failed or successful, leaves a temporary file anywhere.
+expect "no temporary file left behind" test -z "$(find . -name '.brenvik-*')"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed"

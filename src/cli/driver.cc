@@ -50,6 +50,7 @@ std::string tool_directory(const std::string& argv0) {
 }
 
 int run_driver(const std::vector<std::string>& args) {
+  install_interrupt_cleanup();
   const std::string program_dir = tool_directory(args.empty() ? "" : args[0]);
   print_message(message_banner);
   if (args.size() < 2) {

@@ -26,16 +26,14 @@ const char* extract_arm7(const std::string& donor_path,
 
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
   if (!buffer) return message_arm7_not_written;
-  std::string temporary_path;
-  std::FILE* out = create_temporary_beside(arm7_file, &temporary_path);
-  if (!out) return message_arm7_not_written;
-  IoStatus status = copy_bytes(donor.get(), arm7_rom_offset, out, 0, arm7_size,
-                               buffer.get(), kCopyBufferSize);
-  bool synced = status == io_ok && sync_file(out);
-  bool closed = std::fclose(out) == 0;
-  if (synced && closed && replace_file(temporary_path, arm7_file))
+  NewFile out;
+  if (!begin_new_file(arm7_file, &out)) return message_arm7_not_written;
+  IoStatus status = copy_bytes(donor.get(), arm7_rom_offset, out.stream, 0,
+                               arm7_size, buffer.get(), kCopyBufferSize);
+  if (status != io_ok)
+    abandon_new_file(&out);
+  else if (commit_new_file(&out, arm7_file))
     return nullptr;
-  remove_file(temporary_path);
   return status == io_short_read ? message_donor_unreadable
                                  : message_arm7_not_written;
 }

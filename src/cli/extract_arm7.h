@@ -5,8 +5,8 @@
 #include <string>
 
 /// Writes the ARM7 binary of the image at `donor_path` (`arm7_size` bytes
-/// from `arm7_rom_offset`) to `arm7_file`, under a temporary name renamed
-/// into place when complete. Returns nullptr when it is there, or the
+/// from `arm7_rom_offset`) to `arm7_file`, which takes that name only when
+/// it is complete. Returns nullptr when it is there, or the
 /// message that says what went wrong; then no file of that name was made.
 const char* extract_arm7(const std::string& donor_path,
                          const std::string& arm7_file);

@@ -7,8 +7,10 @@
 
 std::string arm7_path;
 bool kernel_copy_enabled = true;
+bool unnamed_files_enabled = true;
 
 bool file_exists(const std::string& path) {
+  if (is_special_file(path)) return true;
   std::FILE* file = open_for_reading(path);
   if (!file) return false;
   std::fclose(file);
@@ -62,15 +64,7 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
   return io_ok;
 }
 
-std::FILE* create_temporary_beside(const std::string& path,
-                                   std::string* temporary_path) {
-  std::string stem = path + "." + std::to_string(process_id());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = stem + "-" + std::to_string(attempt) + ".tmp";
-    if (std::FILE* file = create_new_file(candidate)) {
-      *temporary_path = candidate;
-      return file;
-    }
-  }
-  return nullptr;
+std::string temporary_name(const std::string& folder, int attempt) {
+  return folder + ".brenvik-" + std::to_string(process_id()) + "-" +
+         std::to_string(attempt) + ".tmp";
 }

@@ -16,7 +16,9 @@ extern std::string arm7_path;
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 /// True when `path` can be opened for binary reading; the file is closed
-/// again at once.
+/// again at once. Something there that is not a file (a FIFO, a device)
+/// counts as present, so nothing is written over it, though it cannot be
+/// read.
 bool file_exists(const std::string& path);
 
 /// The size of the buffer the rebuild and the donor extraction move bytes
@@ -53,11 +55,5 @@ IoStatus write_zeros(std::FILE* out, uint64_t count, uint8_t* buffer,
 IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
                     uint64_t out_offset, uint64_t length, uint8_t* buffer,
                     size_t buffer_size);
-
-/// A name beside `path` for a file that is written in full before it is
-/// renamed to `path`; created empty here, exclusively, and opened for
-/// writing. Returns nullptr when no such file can be made.
-std::FILE* create_temporary_beside(const std::string& path,
-                                   std::string* temporary_path);
 
 #endif  // BRENVIK_ROM_FILES_H_

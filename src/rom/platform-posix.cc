@@ -2,6 +2,7 @@
 #include "rom/platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -9,26 +10,198 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
 #endif
+
+namespace {
+
+// What the signal handler cleans up. The path is written only while the
+// signals it handles are blocked, so the handler never sees half of it.
+char pending_temporary[8192];
+volatile sig_atomic_t pending_temporary_set = 0;
+struct termios saved_terminal;
+volatile sig_atomic_t terminal_changed = 0;
+
+sigset_t interrupt_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+extern "C" void end_on_interrupt(int signal_number) {
+  if (pending_temporary_set) ::unlink(pending_temporary);
+  if (terminal_changed) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  ::signal(signal_number, SIG_DFL);
+  sigset_t own;
+  sigemptyset(&own);
+  sigaddset(&own, signal_number);
+  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
+  ::raise(signal_number);
+}
+
+// The folder part of `path`, split at '/' only: a backslash is a character
+// of a name here.
+std::string folder_of(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Makes `make(candidate)` succeed under a fresh temporary name in
+// `folder`, and records that name for the signal handler in the same
+// step.
+template <typename Make>
+bool with_temporary_name(const std::string& folder, std::string* name,
+                         Make make) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = temporary_name(folder, attempt);
+    if (candidate.size() >= sizeof pending_temporary) return false;
+    sigset_t blocked = interrupt_signals(), previous;
+    ::sigprocmask(SIG_BLOCK, &blocked, &previous);
+    bool made = make(candidate);
+    if (made) {
+      std::memcpy(pending_temporary, candidate.c_str(), candidate.size() + 1);
+      pending_temporary_set = 1;
+    }
+    int error = errno;
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (made) {
+      *name = candidate;
+      return true;
+    }
+    if (error != EEXIST) return false;
+  }
+  return false;
+}
+
+void remove_temporary(const std::string& name) {
+  ::unlink(name.c_str());
+  pending_temporary_set = 0;
+}
+
+// Names the file without a name that `stream` writes: a link from its
+// descriptor in /proc. Should `path` exist again since the old output was
+// deleted, the link goes under a temporary name that is renamed over it.
+bool link_unnamed(std::FILE* stream, const std::string& path) {
+#if defined(__linux__)
+  char descriptor[64];
+  std::snprintf(descriptor, sizeof descriptor, "/proc/self/fd/%d",
+                ::fileno(stream));
+  auto link_as = [&](const std::string& name) {
+    return ::linkat(AT_FDCWD, descriptor, AT_FDCWD, name.c_str(),
+                    AT_SYMLINK_FOLLOW) == 0;
+  };
+  if (link_as(path)) return true;
+  std::string temporary;
+  if (errno != EEXIST ||
+      !with_temporary_name(folder_of(path), &temporary, link_as))
+    return false;
+  bool renamed = std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!renamed) ::unlink(temporary.c_str());
+  pending_temporary_set = 0;
+  return renamed;
+#else
+  (void)stream;
+  (void)path;
+  return false;
+#endif
+}
+
+}  // namespace
 
 std::vector<std::string> command_line_arguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
 std::FILE* open_for_reading(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  // A directory opens for reading here but holds no bytes to read; it is
-  // no file, as on Windows.
+  // The name is looked at first and the file opened without blocking: a
+  // FIFO would wait in the open for a writer, forever.
   struct stat st;
-  if (file && ::fstat(::fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
-    std::fclose(file);
-    errno = EISDIR;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
     return nullptr;
   }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) ::close(fd);
   return file;
+}
+
+bool is_special_file(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+         !S_ISDIR(st.st_mode);
+}
+
+bool begin_new_file(const std::string& path, NewFile* file) {
+  *file = {nullptr, std::string()};
+  const std::string folder = folder_of(path);
+#if defined(__linux__) && defined(O_TMPFILE)
+  if (unnamed_files_enabled && ::access("/proc/self/fd", X_OK) == 0) {
+    int fd = ::open(folder.empty() ? "." : folder.c_str(),
+                    O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      file->stream = ::fdopen(fd, "wb");
+      if (!file->stream) ::close(fd);
+      return file->stream != nullptr;
+    }
+    // FAT and exFAT, and kernels without O_TMPFILE, say so this way; any
+    // other error (a folder that is not writable) is the answer.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+  }
+#endif
+  return with_temporary_name(folder, &file->temporary_path,
+                             [&](const std::string& name) {
+                               file->stream = create_new_file(name);
+                               return file->stream != nullptr;
+                             });
+}
+
+bool commit_new_file(NewFile* file, const std::string& path) {
+  const bool unnamed = file->temporary_path.empty();
+  bool ok = sync_file(file->stream);
+  bool linked = ok && unnamed && link_unnamed(file->stream, path);
+  if (std::fclose(file->stream) != 0) ok = false;
+  file->stream = nullptr;
+  if (unnamed) {
+    if (linked && !ok) ::unlink(path.c_str());
+    return ok && linked;
+  }
+  ok = ok && std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
+  if (ok)
+    pending_temporary_set = 0;
+  else
+    remove_temporary(file->temporary_path);
+  return ok;
+}
+
+void abandon_new_file(NewFile* file) {
+  if (file->stream) std::fclose(file->stream);
+  if (!file->temporary_path.empty()) remove_temporary(file->temporary_path);
+  *file = {nullptr, std::string()};
+}
+
+void install_interrupt_cleanup() {
+  ::signal(SIGPIPE, SIG_IGN);
+  struct sigaction action = {};
+  action.sa_handler = end_on_interrupt;
+  action.sa_mask = interrupt_signals();
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    // Started with the signal ignored (nohup), it stays ignored.
+    struct sigaction previous;
+    if (::sigaction(signal_number, nullptr, &previous) == 0 &&
+        previous.sa_handler == SIG_IGN)
+      continue;
+    ::sigaction(signal_number, &action, nullptr);
+  }
 }
 
 std::FILE* create_new_file(const std::string& path) {
@@ -126,13 +299,15 @@ bool wait_for_key_press() {
   if (!stdin_is_interactive()) return false;
   std::fputs("Press any key to continue . . . ", stdout);
   std::fflush(stdout);
-  struct termios saved;
-  bool raw = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  // Ctrl+C at the prompt ends the run through the signal handler, which
+  // puts the terminal back as it was.
+  bool raw = ::tcgetattr(STDIN_FILENO, &saved_terminal) == 0;
   if (raw) {
-    struct termios single_key = saved;
+    struct termios single_key = saved_terminal;
     single_key.c_lflag &= tcflag_t(~(ICANON | ECHO));
     single_key.c_cc[VMIN] = 1;
     single_key.c_cc[VTIME] = 0;
+    terminal_changed = 1;
     raw = ::tcsetattr(STDIN_FILENO, TCSANOW, &single_key) == 0;
   }
   char key;
@@ -140,7 +315,8 @@ bool wait_for_key_press() {
   do {
     n = ::read(STDIN_FILENO, &key, 1);
   } while (n < 0 && errno == EINTR);
-  if (raw) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  if (raw) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  terminal_changed = 0;
   std::fputs("\n", stdout);
   std::fflush(stdout);
   return n == 1;

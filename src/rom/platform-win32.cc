@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -58,6 +59,41 @@ HANDLE handle_of(std::FILE* file) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
 }
 
+// The folder part of `path`, up to its last backslash or slash.
+std::string folder_of(const std::string& path) {
+  size_t last = path.find_last_of("\\/");
+  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+// Marks the open file to go when its last handle closes, or takes the mark
+// back.
+bool set_delete_on_close(HANDLE handle, bool remove) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = remove ? TRUE : FALSE;
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// Renames the open file through its own handle, over any file of the new
+// name.
+bool rename_open_file(HANDLE handle, const std::string& to) {
+  std::wstring target = system_path(to);
+  DWORD length = ::GetFullPathNameW(target.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return false;
+  std::wstring full(length, L'\0');
+  length = ::GetFullPathNameW(target.c_str(), length, &full[0], nullptr);
+  full.resize(length);
+  const size_t name_bytes = full.size() * sizeof(wchar_t);
+  std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = DWORD(name_bytes);
+  std::memcpy(info->FileName, full.c_str(), name_bytes + sizeof(wchar_t));
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                      DWORD(buffer.size())) != 0;
+}
+
 }  // namespace
 
 std::vector<std::string> command_line_arguments(int, char**) {
@@ -93,6 +129,63 @@ std::FILE* create_new_file(const std::string& path) {
     remove_file(path);
   }
   return file;
+}
+
+bool is_special_file(const std::string&) { return false; }
+
+bool begin_new_file(const std::string& path, NewFile* file) {
+  *file = {nullptr, std::string()};
+  const std::string folder = folder_of(path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = temporary_name(folder, attempt);
+    HANDLE handle = ::CreateFileW(system_path(candidate).c_str(),
+                                  GENERIC_WRITE | DELETE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    // From its first moment the file goes with its handle, so no end of
+    // the process, a closed console window included, leaves it behind.
+    set_delete_on_close(handle, true);
+    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+      ::CloseHandle(handle);
+      return false;
+    }
+    file->stream = ::_fdopen(fd, "wb");
+    if (!file->stream) {
+      ::_close(fd);
+      return false;
+    }
+    file->temporary_path = candidate;
+    return true;
+  }
+  return false;
+}
+
+bool commit_new_file(NewFile* file, const std::string& path) {
+  bool ok = sync_file(file->stream);
+  const HANDLE handle = handle_of(file->stream);
+  ok = ok && set_delete_on_close(handle, false);
+  const bool renamed = ok && rename_open_file(handle, path);
+  if (std::fclose(file->stream) != 0) ok = false;
+  file->stream = nullptr;
+  // Where the system cannot rename an open file, the name changes just
+  // after it is closed.
+  if (ok && !renamed) ok = replace_file(file->temporary_path, path);
+  if (!ok) remove_file(renamed ? path : file->temporary_path);
+  return ok;
+}
+
+void abandon_new_file(NewFile* file) {
+  if (file->stream) std::fclose(file->stream);
+  remove_file(file->temporary_path);
+  *file = {nullptr, std::string()};
+}
+
+void install_interrupt_cleanup() {
+  // Every temporary file goes with its handle; nothing to set up.
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
@@ -151,11 +244,13 @@ bool stdin_is_interactive() {
 }
 
 bool wait_for_key_press() {
-  // The command interpreter's own prompt, as users of the tool know it.
-  // Without a console it returns at once, having waited for nothing.
+  // The command interpreter's own prompt, as users of the tool know it;
+  // only at a console, since from a pipe it would wait for the pipe to
+  // close.
+  if (!stdin_is_interactive()) return false;
   std::fflush(stdout);
   std::system("pause");
-  return stdin_is_interactive();
+  return true;
 }
 
 unsigned long process_id() { return ::GetCurrentProcessId(); }

@@ -15,11 +15,56 @@
 /// there is in the ANSI code page and loses characters.
 std::vector<std::string> command_line_arguments(int argc, char** argv);
 
-/// Opens an existing file for binary reading; nullptr when it cannot.
+/// Opens an existing regular file for binary reading; nullptr when it
+/// cannot. Anything else (a FIFO, a device, a folder) is refused without
+/// waiting, so a name that does not lead to a file never blocks the tool.
 std::FILE* open_for_reading(const std::string& path);
 
+/// True when `path` names something that is neither a regular file nor a
+/// folder: it is there, but no file can be read from it.
+bool is_special_file(const std::string& path);
+
+/// A file being written that takes its name only once it is complete.
+struct NewFile {
+  std::FILE* stream;
+  std::string temporary_path;  // empty while the file has no name at all
+};
+
+/// Starts the file that is to become `path`, in the same folder. On Linux
+/// it has no name until `commit_new_file`, so however the process ends,
+/// even killed, nothing is left; where the system cannot do that (FAT and
+/// exFAT cards, older kernels, other systems) it has a short hidden
+/// temporary name, which an interrupted run removes (see
+/// `install_interrupt_cleanup`) and which on Windows goes when the process
+/// ends, however it ends.
+bool begin_new_file(const std::string& path, NewFile* file);
+
+/// Puts the whole file on the disk, then gives it the name `path`,
+/// replacing any file of that name; closes it. False when any step failed;
+/// then nothing of it is left.
+bool commit_new_file(NewFile* file, const std::string& path);
+
+/// Closes the file and removes what there is of it.
+void abandon_new_file(NewFile* file);
+
+/// When false, `begin_new_file` takes the named temporary file even where
+/// the system offers a file without a name. Only a test build turns it off.
+extern bool unnamed_files_enabled;
+
+/// A short name in `folder` (empty, or ending in its separator) for a
+/// temporary file of this process: `.brenvik-<pid>-<attempt>.tmp`, so that
+/// any output name the file system accepts leaves room for it.
+std::string temporary_name(const std::string& folder, int attempt);
+
+/// Sets up how the process meets signals: a closed standard output
+/// (SIGPIPE) is ignored, since a lost message is no reason to drop a
+/// finished rebuild; on SIGINT, SIGTERM and SIGHUP the named temporary
+/// file, if there is one, is removed and the terminal restored before the
+/// signal ends the process as it would have.
+void install_interrupt_cleanup();
+
 /// Creates `path` for binary writing, failing when anything of that name
-/// already exists, so a temporary name never clobbers a user's file.
+/// already exists, so a name of the tool's never clobbers a user's file.
 std::FILE* create_new_file(const std::string& path);
 
 /// Moves `from` over `to` in one step: `to` names either its old file or

@@ -117,7 +117,7 @@ const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
 }
 
 // Everything after the input is open. Nothing is created until the image
-// has been checked; from then on every failure removes the temporary file.
+// has been checked, and the output takes its name only when it is whole.
 const char* rebuild_from(std::FILE* input, const std::string& output_path) {
   uint64_t input_size = 0;
   if (!file_size(input, &input_size)) return message_input_short;
@@ -143,16 +143,14 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
                                          kCopyBufferSize, &plan))
     return refusal;
 
-  std::string temporary_path;
-  std::FILE* output = create_temporary_beside(output_path, &temporary_path);
-  if (!output) return message_output_failed;
-  const char* failure =
-      write_image(input, arm7.get(), output, header, plan, buffer.get());
-  if (!failure && !sync_file(output)) failure = message_output_failed;
-  if (std::fclose(output) != 0 && !failure) failure = message_output_failed;
-  if (!failure && !replace_file(temporary_path, output_path))
+  NewFile output;
+  if (!begin_new_file(output_path, &output)) return message_output_failed;
+  const char* failure = write_image(input, arm7.get(), output.stream, header,
+                                    plan, buffer.get());
+  if (failure)
+    abandon_new_file(&output);
+  else if (!commit_new_file(&output, output_path))
     failure = message_output_failed;
-  if (failure) remove_file(temporary_path);
   return failure;
 }
 

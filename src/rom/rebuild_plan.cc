@@ -112,9 +112,9 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   p.fat_size = header_u32(header, f::fat_size);
   p.old_used = header_u32(header, f::used_rom_size);
   p.old_fat_end = p.fat_offset + p.fat_size;
+  const uint64_t fnt_end = p.fnt_offset + header_u32(header, f::fnt_size);
   if (const char* failure = check_structure(
-          p, p.arm7_rom_offset + header_u32(header, f::arm7_size),
-          p.fnt_offset + header_u32(header, f::fnt_size)))
+          p, p.arm7_rom_offset + header_u32(header, f::arm7_size), fnt_end))
     return failure;
 
   p.new_fnt = (p.arm7_rom_offset + new_arm7_size + 15) / 16 * 16;
@@ -157,8 +157,11 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   // The carried stretch reaches 0x4000 bytes past the used area, where a
   // Download Play signature lies, and on to the end of everything that
   // starts inside it; never past the end of the input.
+  // The FNT and FAT always come along, the FNT even where it reaches past
+  // the FAT.
+  const uint64_t tables_end = std::max(std::min(p.old_fat_end, input_size), fnt_end);
   uint64_t carried = std::max(std::min(used_area + kSignatureRoom, input_size),
-                              std::min(p.old_fat_end, input_size));
+                              tables_end);
   for (int pass = 0;; ++pass) {
     const uint64_t before = carried;
     for (size_t i = 0; i < region_count; ++i) {
@@ -179,7 +182,8 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
 
   // Each region stays in the head, moves with the tail, or lies where the
   // rebuild would lose it. The trim keeps everything that moves.
-  uint64_t keep_end = std::max(std::min(used_area, carried), reach.end);
+  uint64_t keep_end =
+      std::max({std::min(used_area, carried), reach.end, tables_end});
   for (size_t i = 0; i < region_count; ++i) {
     const Region& r = regions[i];
     if (!r.whole) {
@@ -200,9 +204,15 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
     const uint64_t digest = header_u32(header, f::digest_dsi_area_offset);
     if (digest >= p.fnt_offset && digest < carried)
       move_field(p, f::digest_dsi_area_offset);
-    if (has_extended_header(header) &&
-        header_u32(header, f::total_rom_size) >= dsi_start)
+  }
+  // The DSi total size follows what it ends: a moving DSi area, or
+  // whatever else in the carried stretch it names the end of.
+  if (is_dsi_image(header) && has_extended_header(header)) {
+    const uint64_t total = header_u32(header, f::total_rom_size);
+    if (total > p.fnt_offset && (total <= carried || dsi_moves)) {
       move_field(p, f::total_rom_size);
+      keep_end = std::max(keep_end, std::min(total, carried));
+    }
   }
 
   p.carried_end = carried;
