@@ -108,6 +108,26 @@ run_in . tools/brenvik.exe games/a.b
 expect "short name: exit 1" test "$status" = 1
 expect "short name: message" says "The game's file name is too short!"
 
+# Two games dropped at once, then a folder of games given with a backslash.
+mkdir -p games/two games/folder/deeper
+cp game.nds games/two/one.nds
+cp game.nds games/two/other.nds
+run_in . tools/brenvik.exe 'games\two\one.nds' 'games\two\other.nds'
+expect "two games: exit 0" test "$status" = 0
+expect "two games: numbered" says "[2/2] games\two\other.nds"
+expect "two games: counted" says "2 of 2 games fixed."
+expect "two games: both outputs" cmp -s games/two/other-arm7fixed.nds expected.nds
+cp game.nds games/folder/B.nds
+cp game.nds games/folder/a.NDS
+cp game.nds games/folder/deeper/c.nds
+cp game.nds games/folder/old-arm7fixed.nds
+run_in . tools/brenvik.exe 'games\folder'
+expect "folder: exit 0" test "$status" = 0
+expect "folder: games in name order" says "[1/2] games\folder\a.NDS"
+expect "folder: counted" says "2 of 2 games fixed."
+expect "folder: outputs" cmp -s games/folder/B-arm7fixed.nds expected.nds
+expect "folder: nothing deeper" test ! -e games/folder/deeper/c-arm7fixed.nds
+
 # Standard input from a pipe that never closes, as a script that keeps
 # its own input open starts the tool: the final pause must not wait for
 # it. `timeout` only turns a hang into a failure.

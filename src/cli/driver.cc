@@ -1,6 +1,7 @@
 #include "cli/driver.h"
 
 #include "cli/extract_arm7.h"
+#include "cli/game_list.h"
 #include "cli/paths.h"
 #include "rom/files.h"
 #include "rom/messages.h"
@@ -34,11 +35,50 @@ bool find_replacement(const std::string& donor_path, bool* paused) {
   return true;
 }
 
+// The output replaces the last four characters of the name; with fewer
+// in the file name that would eat into the folder.
+bool has_room_for_suffix(const std::string& input_path) {
+  if (file_name_length(input_path) >= 4) return true;
+  print_message(message_name_too_short);
+  return false;
+}
+
 // Every run ends here: one pause, so a window opened by dropping a file on
 // the tool stays until the user has read it.
 int finish(int status) {
   wait_for_key_press();
   return status;
+}
+
+// The run on one game given alone, as the tool has always run.
+int run_on_one_game(const std::string& input_path,
+                    const std::string& donor_path) {
+  if (!has_room_for_suffix(input_path)) return finish(1);
+  bool paused = false;
+  if (!find_replacement(donor_path, &paused)) return paused ? 1 : finish(1);
+  return finish(fix_game(input_path) ? 0 : 1);
+}
+
+// The run on several games, or on folders: each fixed as if alone, one
+// failure stopping none of the others, and a count at the end.
+int run_on_games(const GameList& list, const std::string& donor_path) {
+  const size_t count = list.games.size();
+  bool paused = false;
+  if (count > 0 && !find_replacement(donor_path, &paused))
+    return paused ? 1 : finish(1);
+  std::vector<std::string> not_fixed;
+  for (size_t i = 0; i < count; ++i) {
+    print_formatted(message_game_heading, i + 1, count, list.games[i].c_str());
+    if (!fix_game(list.games[i])) not_fixed.push_back(list.games[i]);
+  }
+  print_formatted(message_games_fixed, count - not_fixed.size(), count);
+  if (!not_fixed.empty()) {
+    print_message(message_not_fixed);
+    for (const std::string& game : not_fixed)
+      print_formatted(message_not_fixed_game, game.c_str());
+    print_message("\n");
+  }
+  return finish(not_fixed.empty() && !list.empty_folder ? 0 : 1);
 }
 
 }  // namespace
@@ -47,6 +87,16 @@ std::string tool_directory(const std::string& argv0) {
   std::string directory = program_directory(argv0);
   if (directory.empty()) directory = program_directory(executable_path());
   return directory;
+}
+
+bool fix_game(const std::string& input_path) {
+  if (!has_room_for_suffix(input_path)) return false;
+  const std::string output_path = fixed_output_path(input_path);
+  remove_file(output_path);
+  bool written = rebuild_game(output_path, input_path) == 1 &&
+                 file_exists(output_path);
+  if (written) print_message(message_success);
+  return written;
 }
 
 int run_driver(const std::vector<std::string>& args) {
@@ -58,24 +108,12 @@ int run_driver(const std::vector<std::string>& args) {
     return finish(1);
   }
 
-  std::string input_path = args[1];
-  strip_quotes(input_path);
-  // The output name replaces the last four characters; with fewer in the
-  // file name that would eat into the directory.
-  if (file_name_length(input_path) < 4) {
-    print_message(message_name_too_short);
-    return finish(1);
-  }
+  std::vector<std::string> arguments(args.begin() + 1, args.end());
+  for (std::string& argument : arguments) strip_quotes(argument);
+  const GameList list = list_games(arguments);
 
   arm7_path = program_dir + "arm7.bin";
   const std::string donor_path = program_dir + "donor.nds";
-  bool paused = false;
-  if (!find_replacement(donor_path, &paused)) return paused ? 1 : finish(1);
-
-  const std::string output_path = fixed_output_path(input_path);
-  remove_file(output_path);
-  bool written = rebuild_game(output_path, input_path) == 1 &&
-                 file_exists(output_path);
-  if (written) print_message(message_success);
-  return finish(written ? 0 : 1);
+  if (list.one_game) return run_on_one_game(list.games[0], donor_path);
+  return run_on_games(list, donor_path);
 }

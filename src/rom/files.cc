@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rom/messages.h"
 #include "rom/platform.h"
 
 std::string arm7_path;
@@ -48,7 +49,16 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
     // The kernel writes at `out_offset` itself, so whatever the stream still
     // buffers must be in the file first.
     if (std::fflush(out) != 0) return io_write_failed;
-    done = copy_in_kernel(in, in_offset, out, out_offset, length);
+    // In one call, unless a progress line wants to hear of every step.
+    const uint64_t step = progress_shown() ? kProgressStep : length;
+    while (done < length) {
+      const uint64_t want = std::min(step, length - done);
+      const uint64_t got = copy_in_kernel(in, in_offset + done, out,
+                                          out_offset + done, want);
+      done += got;
+      advance_progress(got);
+      if (got < want) break;
+    }
   }
   if (!seek_file(out, out_offset + done)) return io_write_failed;
   if (done == length) return io_ok;
@@ -60,6 +70,7 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
     if (std::fread(buffer, 1, piece, in) != piece) return io_short_read;
     if (write_all(out, buffer, piece) != io_ok) return io_write_failed;
     done += piece;
+    advance_progress(piece);
   }
   return io_ok;
 }

@@ -2,9 +2,34 @@
 #ifndef BRENVIK_ROM_MESSAGES_H_
 #define BRENVIK_ROM_MESSAGES_H_
 
+#include <cstdint>
+
 /// Writes `text` to standard output and flushes it, so it is on the screen
 /// before whatever comes next (a pause, a long copy, the end of the run).
+/// A progress line on the screen is erased first.
 void print_message(const char* text);
+
+/// `print_message` of `format` filled in as printf does.
+void print_formatted(const char* format, ...);
+
+/// A rebuild that moves more than this many bytes shows its progress, when
+/// standard output is a terminal: on slow media it takes minutes.
+constexpr uint64_t kProgressThreshold = 64ull << 20;
+/// The line is redrawn each time this many more bytes are moved.
+constexpr uint64_t kProgressStep = 4ull << 20;
+/// Percentage, MiB moved, MiB in all; drawn over itself with '\r'.
+constexpr const char* message_progress = "\r%3u%%  %llu of %llu MiB";
+
+/// Starts counting the bytes of a rebuild that moves `total` bytes in all;
+/// shows the line only where it is worth it and a person sees it.
+void begin_progress(uint64_t total);
+/// Counts `bytes` more moved, redrawing the line every `kProgressStep`.
+void advance_progress(uint64_t bytes);
+/// True while a line is counted: movers then go in steps small enough to
+/// show it.
+bool progress_shown();
+/// Stops counting and erases the line.
+void end_progress();
 
 // The rebuild's progress and outcome.
 constexpr const char* message_rebuilding = "Rebuilding game...\n\n";

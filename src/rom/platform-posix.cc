@@ -1,6 +1,7 @@
 // POSIX side of the platform interface (Linux, macOS, the BSDs).
 #include "rom/platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -140,6 +141,29 @@ bool is_special_file(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
          !S_ISDIR(st.st_mode);
 }
+
+bool is_folder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool list_folder_files(const std::string& folder,
+                       std::vector<std::string>* names) {
+  names->clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return false;
+  const std::string prefix = folder.back() == '/' ? folder : folder + "/";
+  while (dirent* entry = ::readdir(dir)) {
+    struct stat st;
+    std::string name = entry->d_name;
+    if (::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      names->push_back(name);
+  }
+  ::closedir(dir);
+  return true;
+}
+
+char path_separator() { return '/'; }
 
 bool begin_new_file(const std::string& path, NewFile* file) {
   *file = {nullptr, std::string()};
@@ -294,6 +318,8 @@ std::string executable_path() {
 }
 
 bool stdin_is_interactive() { return ::isatty(STDIN_FILENO) == 1; }
+
+bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool wait_for_key_press() {
   if (!stdin_is_interactive()) return false;

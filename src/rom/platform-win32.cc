@@ -133,6 +133,35 @@ std::FILE* create_new_file(const std::string& path) {
 
 bool is_special_file(const std::string&) { return false; }
 
+bool is_folder(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesW(system_path(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool list_folder_files(const std::string& folder,
+                       std::vector<std::string>* names) {
+  names->clear();
+  const char last = folder.empty() ? '\\' : folder.back();
+  const std::string pattern =
+      folder + (last == '\\' || last == '/' ? "*" : "\\*");
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(system_path(pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    if (found.dwFileAttributes &
+        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+      continue;
+    names->push_back(to_utf8(found.cFileName,
+                             std::char_traits<wchar_t>::length(found.cFileName)));
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return true;
+}
+
+char path_separator() { return '\\'; }
+
 bool begin_new_file(const std::string& path, NewFile* file) {
   *file = {nullptr, std::string()};
   const std::string folder = folder_of(path);
@@ -241,6 +270,12 @@ std::string executable_path() {
 bool stdin_is_interactive() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+bool stdout_is_terminal() {
+  // Not _isatty, which is true for NUL as well.
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
 bool wait_for_key_press() {

@@ -24,6 +24,16 @@ std::FILE* open_for_reading(const std::string& path);
 /// folder: it is there, but no file can be read from it.
 bool is_special_file(const std::string& path);
 
+/// True when `path` names a folder.
+bool is_folder(const std::string& path);
+
+/// The names of the regular files directly in `folder`, in no particular
+/// order; false when the folder cannot be read.
+bool list_folder_files(const std::string& folder, std::vector<std::string>* names);
+
+/// The separator the system writes between a folder and a name.
+char path_separator();
+
 /// A file being written that takes its name only once it is complete.
 struct NewFile {
   std::FILE* stream;
@@ -99,6 +109,10 @@ std::string executable_path();
 /// True when standard input is a terminal or console a person can press a
 /// key on.
 bool stdin_is_interactive();
+
+/// True when standard output is a terminal or console a person reads, where
+/// a line can be redrawn in place.
+bool stdout_is_terminal();
 
 /// Waits for a key press the way the platform's console does. Returns true
 /// when it waited for a key, false when it could not (no terminal, or input

@@ -145,8 +145,10 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
 
   NewFile output;
   if (!begin_new_file(output_path, &output)) return message_output_failed;
+  begin_progress(plan.output_size);
   const char* failure = write_image(input, arm7.get(), output.stream, header,
                                     plan, buffer.get());
+  end_progress();
   if (failure)
     abandon_new_file(&output);
   else if (!commit_new_file(&output, output_path))

@@ -242,6 +242,7 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   }
 
   const uint64_t output_end = std::max(ds_end, p.dsi_copy_end);
+  p.output_size = output_end;
   if (!fits_field(int64_t(p.new_fnt) + int64_t(block_length)) ||
       output_end > kFieldLimit + 1 || new_arm7_size > kFieldLimit ||
       (p.old_used != 0 && !fits_field(int64_t(p.old_used) + p.shift)))

@@ -47,6 +47,7 @@ struct RebuildPlan {
   uint64_t final_kept;   // bytes written of the final chunk (see below)
   bool download_play;    // the final chunk was cut behind data
   uint64_t dsi_copy_end;  // 0, or where the unmoved DSi area ends
+  uint64_t output_size;
   uint32_t moved_fields[kMaxMovedFields];
   size_t moved_field_count;
 };

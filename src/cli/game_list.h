@@ -1,0 +1,31 @@
+// Brenvik: the command line's arguments as the list of games to fix.
+#ifndef BRENVIK_CLI_GAME_LIST_H_
+#define BRENVIK_CLI_GAME_LIST_H_
+
+#include <string>
+#include <vector>
+
+/// The games one run fixes, in order.
+struct GameList {
+  std::vector<std::string> games;
+  bool one_game;      // a single argument that is no folder: a run as ever
+  bool empty_folder;  // a folder held no game
+};
+
+/// Expands `arguments` (quotes already removed), each a game or a folder,
+/// into the games to fix, in the order given. A folder stands for the
+/// regular files directly in it that `is_game_name` takes, ordered by
+/// name with ASCII letter case ignored, each as the folder's path joined
+/// with its name; for a folder without any it prints "No game found in
+/// <folder>!".
+GameList list_games(const std::vector<std::string>& arguments);
+
+/// True for a name that ends in ".nds", in any case, but not in
+/// "-arm7fixed.nds", the name of an earlier run's output.
+bool is_game_name(const std::string& name);
+
+/// Orders names by their bytes with ASCII letter case ignored, then by
+/// their bytes as they are, so that the order is the same everywhere.
+bool game_name_less(const std::string& a, const std::string& b);
+
+#endif  // BRENVIK_CLI_GAME_LIST_H_
