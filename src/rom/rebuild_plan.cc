@@ -239,6 +239,14 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
     if (boundary >= carried && boundary < dsi_start) area_start = boundary;
     if (ds_end > area_start) return message_dsi_area_overrun;
     p.dsi_copy_end = dsi_end;
+  } else if (!has_dsi_area && is_dsi_image(header) &&
+             has_extended_header(header)) {
+    // Trimmers keep a DSi image up to its total size; where that lies past
+    // the carried stretch with no DSi region named there, the bytes up to
+    // it stay at their own offsets all the same.
+    const uint64_t total = std::min<uint64_t>(
+        header_u32(header, f::total_rom_size), input_size);
+    if (total > carried) p.dsi_copy_end = total;
   }
 
   const uint64_t output_end = std::max(ds_end, p.dsi_copy_end);
