@@ -1,9 +1,13 @@
 # Windows specifics of brenvik.exe: the manifest that lets it open paths
-enable_language(RC)
-# longer than MAX_PATH, embedded as a resource, and the system libraries
+# longer than MAX_PATH and the version information, both embedded as
+# resources with the project's version filled in, and the system libraries
 # the platform layer calls.
-set(manifest_rc ${CMAKE_CURRENT_LIST_DIR}/brenvik.rc)
-target_sources(brenvik PRIVATE ${manifest_rc})
-set_property(SOURCE ${manifest_rc} APPEND PROPERTY OBJECT_DEPENDS
-             ${CMAKE_CURRENT_LIST_DIR}/brenvik.exe.manifest)
+enable_language(RC)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/brenvik.exe.manifest.in
+               ${PROJECT_BINARY_DIR}/brenvik.exe.manifest @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/brenvik.rc.in
+               ${PROJECT_BINARY_DIR}/brenvik.rc @ONLY)
+target_sources(brenvik PRIVATE ${PROJECT_BINARY_DIR}/brenvik.rc)
+set_property(SOURCE ${PROJECT_BINARY_DIR}/brenvik.rc APPEND PROPERTY
+             OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/brenvik.exe.manifest)
 target_link_libraries(brenvik_core PUBLIC shell32)

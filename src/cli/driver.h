@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "version.h"
+
 /// One run of the tool on `args` (`args[0]` the path the tool was started
 /// by, then games and folders of games): banner, the search for a
 /// replacement binary in the tool's directory (extracting it from
@@ -27,7 +29,8 @@ bool fix_game(const std::string& input_path);
 /// and failing that the current directory (an empty prefix).
 std::string tool_directory(const std::string& argv0);
 
-constexpr const char* message_banner = "Brenvik v1.1.1 by Tolmaro\n\n";
+constexpr const char* message_banner =
+    "Brenvik v" BRENVIK_VERSION " by Tolmaro\n\n";
 constexpr const char* message_usage = "Usage: brenvik <game.nds>\n\n";
 // Runs on several games or on folders; filled in as printf does.
 constexpr const char* message_game_heading = "[%zu/%zu] %s\n\n";
