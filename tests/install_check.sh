@@ -10,14 +10,7 @@ work=$2
 version=$3
 rm -rf "$work"
 mkdir -p "$work"
-failures=0
-pass() { echo "ok   $1"; }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-expect() {
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
+source "$(dirname "$0")/checks.sh"
 
 expected_tree='./bin/brenvik
 ./share/doc/brenvik/LICENSE
@@ -50,8 +43,4 @@ archive=$(ls "$work"/package/brenvik-"$version"-*.tar.gz 2>/dev/null | head -n 1
 listing=$(tar tzf "$archive" 2>/dev/null | grep -v '/$' | sed 's|^[^/]*/|./|' | LC_ALL=C sort)
 expect "the archive holds the installed tree" test "$listing" = "$expected_tree"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks

@@ -12,18 +12,10 @@ wine=("$@")
 # Wine turns the command line into UTF-16 by the locale's character set.
 export LC_ALL=C.UTF-8
 
+source "$(dirname "$0")/checks.sh"
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
-failures=0
-
-pass() { echo "ok   $1"; }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-expect() {  # expect DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
 
 # Runs the tool (its path as given, relative to DIR) in DIR; sets `status`
 # and `printed` (line ends as on POSIX).
@@ -146,8 +138,4 @@ expect "bare tool name: exit 0" test "$status" = 0
 # No run, refused, failed or successful, leaves a temporary file anywhere.
 expect "no temporary file left behind" test -z "$(find . -name '.brenvik-*')"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks

@@ -14,14 +14,7 @@ wine=("$@")
 export LC_ALL=C.UTF-8
 rm -rf "$work"
 mkdir -p "$work/unpacked"
-failures=0
-pass() { echo "ok   $1"; }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-expect() {
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
+source "$(dirname "$0")/checks.sh"
 
 (cd "$build" && cpack -G ZIP -B "$work/package" >"$work/cpack.log" 2>&1)
 expect "cpack -G ZIP succeeds" test $? = 0
@@ -56,8 +49,4 @@ expect "the unpacked exe fixes a game: exit 0" test $? = 0
 expect "the unpacked exe writes the fixed game" test -s "$work/game-arm7fixed.nds"
 expect "the unpacked exe extracts arm7.bin beside itself" test -s "$dir/arm7.bin"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks
