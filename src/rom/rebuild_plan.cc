@@ -41,35 +41,87 @@ struct FileReach {
   bool beyond;   // a file starts at or past the limit
 };
 
+// Where the FAT is read from, and what the last pass over it found.
+struct FileScan {
+  std::FILE* input;
+  uint8_t* buffer;
+  size_t buffer_size;
+  FileReach reach;
+};
+
 // Every non-empty FAT entry must lie where the rebuild keeps it: wholly in
 // the head, which stays in place, or wholly behind the FAT, which moves by
 // `shift` along with its address. A file that runs past the end of the
-// input is the input's own damage and is carried as far as it goes.
-const char* scan_files(const RebuildPlan& plan, std::FILE* input,
-                       uint8_t* buffer, size_t buffer_size, uint64_t limit,
-                       FileReach* reach) {
-  *reach = {0, false};
+// input is the input's own damage and is carried as far as it goes. The
+// files behind the FAT are measured against `limit`.
+const char* scan_files(const RebuildPlan& plan, FileScan& scan, uint64_t limit) {
+  scan.reach = {0, false};
   const uint64_t entries_bytes = plan.fat_size / 8 * 8;
-  const size_t piece_limit = buffer_size / 8 * 8;
+  const size_t piece_limit = scan.buffer_size / 8 * 8;
   for (uint64_t done = 0; done < entries_bytes;) {
     size_t piece = size_t(std::min<uint64_t>(entries_bytes - done, piece_limit));
-    if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
+    if (read_exact(scan.input, plan.fat_offset + done, scan.buffer, piece) != io_ok)
       return message_input_short;
     for (size_t at = 0; at < piece; at += 8) {
-      uint64_t start = load_u32le(buffer + at);
-      uint64_t end = load_u32le(buffer + at + 4);
+      uint64_t start = load_u32le(scan.buffer + at);
+      uint64_t end = load_u32le(scan.buffer + at + 4);
       if (start == end) continue;
       if (end < start) return message_file_reversed;
       if (end > plan.input_size || end <= plan.arm7_rom_offset) continue;
       if (start < plan.old_fat_end) return message_file_misplaced;
       if (start < limit)
-        reach->end = std::max(reach->end, end);
+        scan.reach.end = std::max(scan.reach.end, end);
       else
-        reach->beyond = true;
+        scan.reach.beyond = true;
     }
     done += piece;
   }
   return nullptr;
+}
+
+// The DSi area: every DSi region behind the FNT, up to the total size the
+// extended header gives. It moves or stays as one.
+struct DsiArea {
+  bool present;
+  uint64_t start;
+  uint64_t end;
+};
+
+DsiArea find_dsi_area(const CartridgeHeader& header, const RebuildPlan& p,
+                      const Region* regions, size_t region_count) {
+  DsiArea area = {false, kNoLimit, 0};
+  for (size_t i = 0; i < region_count; ++i) {
+    const Region& r = regions[i];
+    if (!r.dsi || !r.whole || r.start < p.fnt_offset) continue;
+    area = {true, std::min(area.start, r.start), std::max(area.end, r.end)};
+  }
+  if (area.present && has_extended_header(header))
+    area.end = std::max<uint64_t>(
+        area.end, std::min<uint64_t>(header_u32(header, f::total_rom_size),
+                                     p.input_size));
+  return area;
+}
+
+// Lengthens the carried stretch to the end of every region, the DSi area
+// and every file that starts inside it, until nothing more does.
+const char* extend_carried_stretch(RebuildPlan& p, const Region* regions,
+                                   size_t region_count, const DsiArea& dsi,
+                                   FileScan& files) {
+  uint64_t& carried = p.carried_end;
+  for (int pass = 0;; ++pass) {
+    const uint64_t before = carried;
+    for (size_t i = 0; i < region_count; ++i) {
+      const Region& r = regions[i];
+      if (!r.dsi && r.whole && r.start >= p.fnt_offset && r.start < carried)
+        carried = std::max(carried, r.end);
+    }
+    if (dsi.present && dsi.start < carried) carried = std::max(carried, dsi.end);
+    if (const char* failure = scan_files(p, files, carried)) return failure;
+    carried = std::max(carried, files.reach.end);
+    if (carried == before) break;
+    if (pass == kMaxFilePasses) return message_file_past_used;
+  }
+  return files.reach.beyond ? message_file_past_used : nullptr;
 }
 
 void move_field(RebuildPlan& plan, uint32_t field) {
@@ -92,6 +144,71 @@ const char* check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
   // the end of the file; such a FAT holds nothing to read.
   if (p.fat_size > 0 && p.old_fat_end > p.input_size) return message_fat_outside;
   if (p.fat_offset > p.input_size + kEmptyFatSlack) return message_fat_far_outside;
+  return nullptr;
+}
+
+// Each region stays in the head, moves with the tail (its field with it),
+// or lies where the rebuild would lose it. `keep_end` takes in the end of
+// every region that moves.
+const char* place_regions(RebuildPlan& p, const Region* regions,
+                          size_t region_count, bool dsi_moves,
+                          uint64_t* keep_end) {
+  for (size_t i = 0; i < region_count; ++i) {
+    const Region& r = regions[i];
+    if (!r.whole) {
+      // The banner's field follows the move even when the input has lost
+      // part of the banner.
+      if (r.offset_field == f::banner_offset) move_field(p, r.offset_field);
+      continue;
+    }
+    if (r.end <= p.arm7_rom_offset) continue;
+    if (r.start < p.fnt_offset) return r.messages->in_replaced_stretch;
+    if (r.dsi && !dsi_moves) continue;
+    if (!r.dsi && r.start >= p.carried_end) return r.messages->past_used_area;
+    move_field(p, r.offset_field);
+    *keep_end = std::max(*keep_end, r.end);
+  }
+  return nullptr;
+}
+
+// The DSi fields that describe rather than name a region: the digest
+// area's offset moves with a moving DSi area, and the total size follows
+// what it ends, a moving DSi area or whatever else in the carried stretch.
+void follow_dsi_fields(const CartridgeHeader& header, RebuildPlan& p,
+                       bool dsi_moves, uint64_t* keep_end) {
+  if (!is_dsi_image(header)) return;
+  const uint64_t digest = header_u32(header, f::digest_dsi_area_offset);
+  if (dsi_moves && digest >= p.fnt_offset && digest < p.carried_end)
+    move_field(p, f::digest_dsi_area_offset);
+  if (!has_extended_header(header)) return;
+  const uint64_t total = header_u32(header, f::total_rom_size);
+  if (total > p.fnt_offset && (total <= p.carried_end || dsi_moves)) {
+    move_field(p, f::total_rom_size);
+    *keep_end = std::max(*keep_end, std::min(total, p.carried_end));
+  }
+}
+
+// What follows the rebuilt DS part, which ends at `ds_end`, at the input's
+// own offsets: a DSi area that does not move, as on a cartridge, which the
+// DS part must not reach into; or, on a DSi image naming no DSi region
+// there, the bytes up to its total size, which trimmers keep.
+const char* plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
+                          const DsiArea& dsi, bool dsi_moves, uint64_t ds_end) {
+  if (dsi.present && !dsi_moves) {
+    // The area starts at the TWL region boundary where that lies in front
+    // of its first region.
+    uint64_t area_start = dsi.start;
+    const uint64_t boundary =
+        uint64_t(header_u16(header, f::twl_region_start)) * kTwlRegionUnit;
+    if (boundary >= p.carried_end && boundary < dsi.start) area_start = boundary;
+    if (ds_end > area_start) return message_dsi_area_overrun;
+    p.dsi_copy_end = dsi.end;
+  } else if (!dsi.present && is_dsi_image(header) &&
+             has_extended_header(header)) {
+    const uint64_t total = std::min<uint64_t>(
+        header_u32(header, f::total_rom_size), p.input_size);
+    if (total > p.carried_end) p.dsi_copy_end = total;
+  }
   return nullptr;
 }
 
@@ -123,100 +240,44 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
 
   Region regions[kMaxRegions];
   const size_t region_count = header_regions(header, input, input_size, regions);
+  FileScan files = {input, buffer, buffer_size, {0, false}};
 
   // The files first: each must lie where the rebuild keeps it, and the
   // furthest of them, the banner and the FAT stand in for a used size of 0.
-  FileReach reach;
-  if (const char* failure =
-          scan_files(p, input, buffer, buffer_size, kNoLimit, &reach))
-    return failure;
+  if (const char* failure = scan_files(p, files, kNoLimit)) return failure;
   uint64_t used_area = p.old_used;
   if (used_area == 0) {
-    used_area = std::max(reach.end, p.old_fat_end);
+    used_area = std::max(files.reach.end, p.old_fat_end);
     for (size_t i = 0; i < region_count; ++i)
       if (regions[i].offset_field == f::banner_offset && regions[i].whole)
         used_area = std::max(used_area, regions[i].end);
   }
 
-  // The DSi area is every DSi region behind the FNT, up to the total size
-  // the extended header gives; it moves or stays as one.
-  uint64_t dsi_start = kNoLimit;
-  uint64_t dsi_end = 0;
-  for (size_t i = 0; i < region_count; ++i) {
-    const Region& r = regions[i];
-    if (!r.dsi || !r.whole || r.start < p.fnt_offset) continue;
-    dsi_start = std::min(dsi_start, r.start);
-    dsi_end = std::max(dsi_end, r.end);
-  }
-  const bool has_dsi_area = dsi_start != kNoLimit;
-  if (has_dsi_area && has_extended_header(header))
-    dsi_end = std::max<uint64_t>(
-        dsi_end, std::min<uint64_t>(header_u32(header, f::total_rom_size),
-                                    input_size));
-
   // The carried stretch reaches 0x4000 bytes past the used area, where a
   // Download Play signature lies, and on to the end of everything that
-  // starts inside it; never past the end of the input.
-  // The FNT and FAT always come along, the FNT even where it reaches past
-  // the FAT.
-  const uint64_t tables_end = std::max(std::min(p.old_fat_end, input_size), fnt_end);
-  uint64_t carried = std::max(std::min(used_area + kSignatureRoom, input_size),
-                              tables_end);
-  for (int pass = 0;; ++pass) {
-    const uint64_t before = carried;
-    for (size_t i = 0; i < region_count; ++i) {
-      const Region& r = regions[i];
-      if (!r.dsi && r.whole && r.start >= p.fnt_offset && r.start < carried)
-        carried = std::max(carried, r.end);
-    }
-    if (has_dsi_area && dsi_start < carried) carried = std::max(carried, dsi_end);
-    if (const char* failure =
-            scan_files(p, input, buffer, buffer_size, carried, &reach))
-      return failure;
-    carried = std::max(carried, reach.end);
-    if (carried == before) break;
-    if (pass == kMaxFilePasses) return message_file_past_used;
-  }
-  if (reach.beyond) return message_file_past_used;
-  const bool dsi_moves = has_dsi_area && dsi_start < carried;
+  // starts inside it; never past the end of the input. The FNT and FAT
+  // always come along, the FNT even where it reaches past the FAT.
+  const DsiArea dsi = find_dsi_area(header, p, regions, region_count);
+  const uint64_t tables_end =
+      std::max(std::min(p.old_fat_end, input_size), fnt_end);
+  p.carried_end = std::max(std::min(used_area + kSignatureRoom, input_size),
+                           tables_end);
+  if (const char* failure =
+          extend_carried_stretch(p, regions, region_count, dsi, files))
+    return failure;
+  const bool dsi_moves = dsi.present && dsi.start < p.carried_end;
 
-  // Each region stays in the head, moves with the tail, or lies where the
-  // rebuild would lose it. The trim keeps everything that moves.
-  uint64_t keep_end =
-      std::max({std::min(used_area, carried), reach.end, tables_end});
-  for (size_t i = 0; i < region_count; ++i) {
-    const Region& r = regions[i];
-    if (!r.whole) {
-      // The banner's field follows the move even when the input has lost
-      // part of the banner.
-      if (r.offset_field == f::banner_offset) move_field(p, r.offset_field);
-      continue;
-    }
-    if (r.end <= p.arm7_rom_offset) continue;
-    if (r.start < p.fnt_offset) return r.messages->in_replaced_stretch;
-    if (r.dsi && !dsi_moves) continue;
-    if (!r.dsi && r.start >= carried) return r.messages->past_used_area;
-    move_field(p, r.offset_field);
-    keep_end = std::max(keep_end, r.end);
-  }
-  if (dsi_moves) {
-    keep_end = std::max(keep_end, dsi_end);
-    const uint64_t digest = header_u32(header, f::digest_dsi_area_offset);
-    if (digest >= p.fnt_offset && digest < carried)
-      move_field(p, f::digest_dsi_area_offset);
-  }
-  // The DSi total size follows what it ends: a moving DSi area, or
-  // whatever else in the carried stretch it names the end of.
-  if (is_dsi_image(header) && has_extended_header(header)) {
-    const uint64_t total = header_u32(header, f::total_rom_size);
-    if (total > p.fnt_offset && (total <= carried || dsi_moves)) {
-      move_field(p, f::total_rom_size);
-      keep_end = std::max(keep_end, std::min(total, carried));
-    }
-  }
+  // The trim keeps the used area, the tables and everything that moves.
+  uint64_t keep_end = std::max(
+      {std::min(used_area, p.carried_end), files.reach.end, tables_end});
+  if (const char* failure =
+          place_regions(p, regions, region_count, dsi_moves, &keep_end))
+    return failure;
+  if (dsi_moves) keep_end = std::max(keep_end, dsi.end);
+  follow_dsi_fields(header, p, dsi_moves, &keep_end);
 
-  p.carried_end = carried;
-  p.tail_length = carried > p.old_fat_end ? carried - p.old_fat_end : 0;
+  p.tail_length =
+      p.carried_end > p.old_fat_end ? p.carried_end - p.old_fat_end : 0;
   const uint64_t in_front = tail_in_front(p);
   if (p.tail_length > 0) {
     const uint64_t final_start = p.old_fat_end + in_front;
@@ -230,29 +291,12 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
 
   const uint64_t block_length = p.old_fat_end - p.fnt_offset;
   const uint64_t ds_end = p.new_fnt + block_length + in_front + p.final_kept;
-  if (has_dsi_area && !dsi_moves) {
-    // A cartridge's DSi area stays at its own offsets, from the TWL region
-    // boundary where that lies in front of its first region.
-    uint64_t area_start = dsi_start;
-    const uint64_t boundary =
-        uint64_t(header_u16(header, f::twl_region_start)) * kTwlRegionUnit;
-    if (boundary >= carried && boundary < dsi_start) area_start = boundary;
-    if (ds_end > area_start) return message_dsi_area_overrun;
-    p.dsi_copy_end = dsi_end;
-  } else if (!has_dsi_area && is_dsi_image(header) &&
-             has_extended_header(header)) {
-    // Trimmers keep a DSi image up to its total size; where that lies past
-    // the carried stretch with no DSi region named there, the bytes up to
-    // it stay at their own offsets all the same.
-    const uint64_t total = std::min<uint64_t>(
-        header_u32(header, f::total_rom_size), input_size);
-    if (total > carried) p.dsi_copy_end = total;
-  }
+  if (const char* failure = plan_dsi_copy(header, p, dsi, dsi_moves, ds_end))
+    return failure;
 
-  const uint64_t output_end = std::max(ds_end, p.dsi_copy_end);
-  p.output_size = output_end;
+  p.output_size = std::max(ds_end, p.dsi_copy_end);
   if (!fits_field(int64_t(p.new_fnt) + int64_t(block_length)) ||
-      output_end > kFieldLimit + 1 || new_arm7_size > kFieldLimit ||
+      p.output_size > kFieldLimit + 1 || new_arm7_size > kFieldLimit ||
       (p.old_used != 0 && !fits_field(int64_t(p.old_used) + p.shift)))
     return message_too_large;
   for (size_t i = 0; i < p.moved_field_count; ++i)
