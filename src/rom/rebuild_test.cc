@@ -476,6 +476,15 @@ TEST(Rebuild, EveryPartOfTheGameIsFoundWhereTheNewHeaderNamesIt) {
       {"arm9 and its overlay table in the head",
        std::string(kLayout) + "field 0x20 0x200\nfield 0x2C 0x180\n"
                               "field 0x50 0x380\nfield 0x54 0x80"},
+      {"banner in the head, in front of the arm7 binary", R"(
+         size 0x4000
+         arm7 0x1000 0x120
+         fnt 0x1200 0x40
+         fat 0x1280 0x8
+         banner 0x200
+         used 0x1400
+         words 0x1280 0x1300 0x1400
+       )"},
       {"used size 0", std::string(kLayout) + "used 0"},
       {"last file ends in zeros, no signature",
        std::string(kLayout) + "fill 0xFC0 0x3000 0"},
