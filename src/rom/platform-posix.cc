@@ -103,8 +103,10 @@ bool link_unnamed(std::FILE* stream, const std::string& path) {
       !with_temporary_name(folder_of(path), &temporary, link_as))
     return false;
   bool renamed = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!renamed) ::unlink(temporary.c_str());
-  pending_temporary_set = 0;
+  if (renamed)
+    pending_temporary_set = 0;
+  else
+    remove_temporary(temporary);
   return renamed;
 #else
   (void)stream;
