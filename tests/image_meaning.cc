@@ -135,10 +135,11 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
                  0x88);
   if (used <= in.size() && u32(out, 0x80) > out.size())
     lost += "the output ends before its used size\n";
-  // A DSi total size that takes in the used area, as it does on every DSi
-  // image, is where trimmers cut.
-  if (level == 2 && u32(in, 0x210) >= used && u32(in, 0x210) <= in.size() &&
-      u32(out, 0x210) > out.size())
+  // A DSi total size that takes in the DS part (its used area and its
+  // FNT), as it does on every DSi image, is where trimmers cut.
+  const uint64_t total = u32(in, 0x210);
+  if (level == 2 && total >= used && total >= u32(in, 0x40) + u32(in, 0x44) &&
+      total <= in.size() && u32(out, 0x210) > out.size())
     lost += "the output ends before its DSi total size\n";
   return lost;
 }
