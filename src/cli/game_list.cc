@@ -25,10 +25,7 @@ std::vector<std::string> games_in_folder(const std::string& folder) {
                              [](const std::string& name) { return !is_game_name(name); }),
               names.end());
   std::sort(names.begin(), names.end(), game_name_less);
-  const char last = folder.back();
-  const std::string prefix =
-      last == '/' || last == '\\' ? folder : folder + path_separator();
-  for (std::string& name : names) name = prefix + name;
+  for (std::string& name : names) name = join_path(folder, name);
   return names;
 }
 
@@ -40,13 +37,15 @@ bool is_game_name(const std::string& name) {
 }
 
 bool game_name_less(const std::string& a, const std::string& b) {
-  const bool less = std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](char x, char y) { return uint8_t(ascii_lower(x)) < uint8_t(ascii_lower(y)); });
-  const bool greater = std::lexicographical_compare(
-      b.begin(), b.end(), a.begin(), a.end(),
-      [](char x, char y) { return uint8_t(ascii_lower(x)) < uint8_t(ascii_lower(y)); });
-  return less || (!greater && a < b);
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const uint8_t x = uint8_t(ascii_lower(a[i])), y = uint8_t(ascii_lower(b[i]));
+    if (x != y) return x < y;
+  }
+  // Equal with case ignored up to the shorter: the shorter first, then
+  // the bytes as they are.
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
 }
 
 GameList list_games(const std::vector<std::string>& arguments) {

@@ -154,18 +154,21 @@ bool list_folder_files(const std::string& folder,
   names->clear();
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return false;
-  const std::string prefix = folder.back() == '/' ? folder : folder + "/";
   while (dirent* entry = ::readdir(dir)) {
     struct stat st;
     std::string name = entry->d_name;
-    if (::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (::stat(join_path(folder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
       names->push_back(name);
   }
   ::closedir(dir);
   return true;
 }
 
-char path_separator() { return '/'; }
+std::string join_path(const std::string& folder, const std::string& name) {
+  // A backslash is a character of a name here, not a separator.
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
 
 bool begin_new_file(const std::string& path, NewFile* file) {
   *file = {nullptr, std::string()};

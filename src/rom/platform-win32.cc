@@ -42,15 +42,22 @@ constexpr size_t kShortPathLimit = 200;
 
 // `path` as the wide APIs take it: short paths unchanged, long ones made
 // absolute and prefixed with \\?\ (\\?\UNC\ for a network share).
+// `path` made absolute by the system; empty when it cannot say.
+std::wstring absolute_path(const std::wstring& path) {
+  DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return std::wstring();
+  std::wstring full(length, L'\0');
+  length = ::GetFullPathNameW(path.c_str(), length, &full[0], nullptr);
+  full.resize(length);
+  return full;
+}
+
 std::wstring system_path(const std::string& path) {
   std::wstring wide = to_utf16(path);
   if (wide.size() < kShortPathLimit || wide.compare(0, 4, L"\\\\?\\") == 0)
     return wide;
-  DWORD length = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return wide;
-  std::wstring full(length, L'\0');
-  length = ::GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
-  full.resize(length);
+  const std::wstring full = absolute_path(wide);
+  if (full.empty()) return wide;
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -77,12 +84,8 @@ bool set_delete_on_close(HANDLE handle, bool remove) {
 // Renames the open file through its own handle, over any file of the new
 // name.
 bool rename_open_file(HANDLE handle, const std::string& to) {
-  std::wstring target = system_path(to);
-  DWORD length = ::GetFullPathNameW(target.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return false;
-  std::wstring full(length, L'\0');
-  length = ::GetFullPathNameW(target.c_str(), length, &full[0], nullptr);
-  full.resize(length);
+  const std::wstring full = absolute_path(system_path(to));
+  if (full.empty()) return false;
   const size_t name_bytes = full.size() * sizeof(wchar_t);
   std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -142,9 +145,7 @@ bool is_folder(const std::string& path) {
 bool list_folder_files(const std::string& folder,
                        std::vector<std::string>* names) {
   names->clear();
-  const char last = folder.empty() ? '\\' : folder.back();
-  const std::string pattern =
-      folder + (last == '\\' || last == '/' ? "*" : "\\*");
+  const std::string pattern = join_path(folder, "*");
   WIN32_FIND_DATAW found;
   HANDLE search = ::FindFirstFileW(system_path(pattern).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
@@ -160,7 +161,11 @@ bool list_folder_files(const std::string& folder,
   return true;
 }
 
-char path_separator() { return '\\'; }
+std::string join_path(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+    return folder + name;
+  return folder + "\\" + name;
+}
 
 bool begin_new_file(const std::string& path, NewFile* file) {
   *file = {nullptr, std::string()};

@@ -31,8 +31,9 @@ bool is_folder(const std::string& path);
 /// order; false when the folder cannot be read.
 bool list_folder_files(const std::string& folder, std::vector<std::string>* names);
 
-/// The separator the system writes between a folder and a name.
-char path_separator();
+/// `name` in `folder`: joined with the system's separator unless the folder
+/// already ends in one.
+std::string join_path(const std::string& folder, const std::string& name);
 
 /// A file being written that takes its name only once it is complete.
 struct NewFile {
