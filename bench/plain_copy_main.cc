@@ -3,7 +3,7 @@
 // that both paths write the same image.
 #include "cli/driver.h"
 #include "rom/files.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   kernel_copy_enabled = false;

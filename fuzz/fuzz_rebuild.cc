@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/extract_arm7.h"
+#include "rom/extract_arm7.h"
 #include "image_meaning.h"
 #include "rom/cartridge_header.h"
 #include "rom/files.h"

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "cli/driver.h"
-#include "cli/extract_arm7.h"
+#include "rom/extract_arm7.h"
 #include "rom/cartridge_header.h"
 #include "rom/messages.h"
 #include "scratch.h"

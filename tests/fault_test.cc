@@ -16,7 +16,7 @@
 #include <fstream>
 
 #include "cli/driver.h"
-#include "cli/extract_arm7.h"
+#include "rom/extract_arm7.h"
 #include "reference_rebuild.h"
 #include "rom/files.h"
 #include "rom/messages.h"

@@ -2,7 +2,7 @@
 // and exFAT cards, older kernels, macOS): every output is written under a
 // named temporary file first. A test build only, for the fault tests.
 #include "cli/driver.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   unnamed_files_enabled = false;

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <filesystem>
 
-#include "cli/driver.h"
-#include "rom/platform.h"
+#include "rom/messages.h"
+#include "platform/platform.h"
 #include "test_image.h"
 
 namespace fs = std::filesystem;

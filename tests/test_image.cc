@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "rom/cartridge_header.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "cli/driver.h"
 
-#include "cli/extract_arm7.h"
 #include "cli/game_list.h"
 #include "cli/paths.h"
+#include "platform/platform.h"
+#include "rom/extract_arm7.h"
 #include "rom/files.h"
+#include "rom/fix_game.h"
 #include "rom/messages.h"
-#include "rom/platform.h"
-#include "rom/rebuild.h"
 
 namespace {
 
@@ -33,14 +33,6 @@ bool find_replacement(const std::string& donor_path, bool* paused) {
     return false;
   }
   return true;
-}
-
-// The output replaces the last four characters of the name; with fewer
-// in the file name that would eat into the folder.
-bool has_room_for_suffix(const std::string& input_path) {
-  if (file_name_length(input_path) >= 4) return true;
-  print_message(message_name_too_short);
-  return false;
 }
 
 // Every run ends here: one pause, so a window opened by dropping a file on
@@ -87,16 +79,6 @@ std::string tool_directory(const std::string& argv0) {
   std::string directory = program_directory(argv0);
   if (directory.empty()) directory = program_directory(executable_path());
   return directory;
-}
-
-bool fix_game(const std::string& input_path) {
-  if (!has_room_for_suffix(input_path)) return false;
-  const std::string output_path = fixed_output_path(input_path);
-  remove_file(output_path);
-  bool written = rebuild_game(output_path, input_path) == 1 &&
-                 file_exists(output_path);
-  if (written) print_message(message_success);
-  return written;
 }
 
 int run_driver(const std::vector<std::string>& args) {

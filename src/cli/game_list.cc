@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "cli/driver.h"
 #include "rom/messages.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

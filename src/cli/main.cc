@@ -2,7 +2,7 @@
 // rebuilds the image around it. Everything the tool does starts in
 // run_driver (cli/driver.h).
 #include "cli/driver.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   return run_driver(command_line_arguments(argc, argv));

@@ -14,14 +14,4 @@ std::string program_directory(const std::string& path);
 /// reaches the program with that quote still in it.
 void strip_quotes(std::string& text);
 
-/// How many characters (UTF-8 sequences) the file name at the end of `path`
-/// has, after its last separator.
-size_t file_name_length(const std::string& path);
-
-/// `input_path` with its last four characters (UTF-8 sequences, so that a
-/// name is never cut inside a character) replaced by
-/// "-arm7fixed.nds". The caller makes sure the file name has four
-/// characters to lose (see `file_name_length`).
-std::string fixed_output_path(const std::string& input_path);
-
 #endif  // BRENVIK_CLI_PATHS_H_

@@ -1,6 +1,6 @@
 #include "rom/cartridge_header.h"
 
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 uint16_t crc16_table[256];
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "rom/messages.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 std::string arm7_path;
 bool kernel_copy_enabled = true;

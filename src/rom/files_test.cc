@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rom/platform.h"
+#include "platform/platform.h"
 #include "scratch.h"
 #include "test_image.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "rom/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,8 +1,11 @@
-// Brenvik: what the rebuild tells the user, each text defined once.
+// Brenvik: everything the tool tells the user, each text defined once; the
+// console tool and the page show the same texts.
 #ifndef BRENVIK_ROM_MESSAGES_H_
 #define BRENVIK_ROM_MESSAGES_H_
 
 #include <cstdint>
+
+#include "version.h"
 
 /// Writes `text` to standard output and flushes it, so it is on the screen
 /// before whatever comes next (a pause, a long copy, the end of the run).
@@ -30,6 +33,34 @@ void advance_progress(uint64_t bytes);
 bool progress_shown();
 /// Stops counting and erases the line.
 void end_progress();
+
+// The run as a whole. Texts with %-fields are filled in as printf does.
+constexpr const char* message_banner =
+    "Brenvik v" BRENVIK_VERSION " by Tolmaro\n\n";
+constexpr const char* message_usage = "Usage: brenvik <game.nds>\n\n";
+constexpr const char* message_game_heading = "[%zu/%zu] %s\n\n";
+constexpr const char* message_no_game_found = "No game found in %s!\n\n";
+constexpr const char* message_games_fixed = "%zu of %zu games fixed.\n\n";
+constexpr const char* message_not_fixed = "Not fixed:\n";
+constexpr const char* message_not_fixed_game = "%s\n";
+constexpr const char* message_success = "Game successfully arm7 fixed!\n\n";
+constexpr const char* message_name_too_short =
+    "The game's file name is too short!\n\n";
+
+// Where the replacement binary comes from.
+constexpr const char* message_place_source =
+    "Place your arm7.bin or donor.nds into the same directory and hit "
+    "return\n\n";
+constexpr const char* message_extracting =
+    "Extracting arm7.bin from donor.nds...\n\n";
+constexpr const char* message_donor_unreadable =
+    "The donor.nds could not be read!\n\n";
+constexpr const char* message_donor_arm7_outside =
+    "The donor's arm7 binary lies outside donor.nds!\n\n";
+constexpr const char* message_donor_arm7_empty =
+    "The donor's arm7 binary is empty!\n\n";
+constexpr const char* message_arm7_not_written =
+    "The arm7.bin could not be written!\n\n";
 
 // The rebuild's progress and outcome.
 constexpr const char* message_rebuilding = "Rebuilding game...\n\n";

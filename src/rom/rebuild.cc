@@ -9,7 +9,7 @@
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "rom/messages.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 #include "rom/rebuild_plan.h"
 
 namespace {

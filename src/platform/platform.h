@@ -2,8 +2,8 @@
 // platform behind this interface (platform-posix.cc, platform-win32.cc).
 // Paths are UTF-8 byte strings everywhere; on POSIX they reach the system
 // unchanged, on Windows they are turned into UTF-16 here and nowhere else.
-#ifndef BRENVIK_ROM_PLATFORM_H_
-#define BRENVIK_ROM_PLATFORM_H_
+#ifndef BRENVIK_PLATFORM_PLATFORM_H_
+#define BRENVIK_PLATFORM_PLATFORM_H_
 
 #include <cstdint>
 #include <cstdio>
@@ -123,4 +123,4 @@ bool wait_for_key_press();
 /// A number that tells this process from others running at the same time.
 unsigned long process_id();
 
-#endif  // BRENVIK_ROM_PLATFORM_H_
+#endif  // BRENVIK_PLATFORM_PLATFORM_H_

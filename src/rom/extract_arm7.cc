@@ -1,4 +1,4 @@
-#include "cli/extract_arm7.h"
+#include "rom/extract_arm7.h"
 
 #include <cstdio>
 #include <memory>
@@ -6,7 +6,8 @@
 
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
-#include "rom/platform.h"
+#include "rom/messages.h"
+#include "platform/platform.h"
 
 const char* extract_arm7(const std::string& donor_path,
                          const std::string& arm7_file) {

@@ -7,7 +7,7 @@
 
 #include "reference_rebuild.h"
 #include "rom/files.h"
-#include "rom/platform.h"
+#include "platform/platform.h"
 #include "rom/rebuild.h"
 #include "scratch.h"
 #include "test_image.h"
