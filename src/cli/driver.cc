@@ -63,13 +63,7 @@ int run_on_games(const GameList& list, const std::string& donor_path) {
     print_formatted(message_game_heading, i + 1, count, list.games[i].c_str());
     if (!fix_game(list.games[i])) not_fixed.push_back(list.games[i]);
   }
-  print_formatted(message_games_fixed, count - not_fixed.size(), count);
-  if (!not_fixed.empty()) {
-    print_message(message_not_fixed);
-    for (const std::string& game : not_fixed)
-      print_formatted(message_not_fixed_game, game.c_str());
-    print_message("\n");
-  }
+  print_games_summary(count, not_fixed);
   return finish(not_fixed.empty() && !list.empty_folder ? 0 : 1);
 }
 

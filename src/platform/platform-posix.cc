@@ -322,9 +322,14 @@ std::string executable_path() {
 #endif
 }
 
+// Emscripten's isatty answers 1 even for a pipe; the page has no terminal.
+#if defined(__EMSCRIPTEN__)
+bool stdin_is_interactive() { return false; }
+bool stdout_is_terminal() { return false; }
+#else
 bool stdin_is_interactive() { return ::isatty(STDIN_FILENO) == 1; }
-
 bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
+#endif
 
 bool wait_for_key_press() {
   if (!stdin_is_interactive()) return false;

@@ -9,6 +9,27 @@
 #include "rom/messages.h"
 #include "platform/platform.h"
 
+bool is_donor_image(const std::string& path, Arm7Addresses* addresses) {
+  FilePtr file(open_for_reading(path), std::fclose);
+  uint64_t size = 0;
+  CartridgeHeader header = {};
+  if (!file || !file_size(file.get(), &size) || size < CartridgeHeader::kSize ||
+      read_exact(file.get(), 0, header.bytes, CartridgeHeader::kSize) != io_ok)
+    return false;
+  build_crc16_table();
+  const uint32_t arm7_size = header_u32(header, header_field::arm7_size);
+  const uint64_t arm7_end =
+      uint64_t(header_u32(header, header_field::arm7_rom_offset)) + arm7_size;
+  if (compute_header_crc16(header) !=
+          header_u16(header, header_field::header_crc16) ||
+      arm7_size == 0 || arm7_end > size)
+    return false;
+  if (addresses)
+    *addresses = {header_u32(header, header_field::arm7_entry_address),
+                  header_u32(header, header_field::arm7_ram_address)};
+  return true;
+}
+
 const char* extract_arm7(const std::string& donor_path,
                          const std::string& arm7_file) {
   FilePtr donor(open_for_reading(donor_path), std::fclose);

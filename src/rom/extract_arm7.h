@@ -2,7 +2,21 @@
 #ifndef BRENVIK_ROM_EXTRACT_ARM7_H_
 #define BRENVIK_ROM_EXTRACT_ARM7_H_
 
+#include <cstdint>
 #include <string>
+
+/// The load and entry addresses of a donor's ARM7 binary, which the
+/// binary is built for.
+struct Arm7Addresses {
+  uint32_t entry;  // header 0x34
+  uint32_t ram;    // header 0x38
+};
+
+/// True when the file at `path` is a whole cartridge image rather than a
+/// bare ARM7 binary: its header's CRC-16 holds and its ARM7 binary, not
+/// empty, lies inside the file. Such a file is used as a donor, never as
+/// the binary itself. Its addresses go to `*addresses` when given.
+bool is_donor_image(const std::string& path, Arm7Addresses* addresses = nullptr);
 
 /// Writes the ARM7 binary of the image at `donor_path` (`arm7_size` bytes
 /// from `arm7_rom_offset`) to `arm7_file`, which takes that name only when

@@ -23,3 +23,13 @@ bool fix_game(const std::string& input_path) {
   if (written) print_message(message_success);
   return written;
 }
+
+void print_games_summary(size_t count,
+                         const std::vector<std::string>& not_fixed) {
+  print_formatted(message_games_fixed, count - not_fixed.size(), count);
+  if (not_fixed.empty()) return;
+  print_message(message_not_fixed);
+  for (const std::string& game : not_fixed)
+    print_formatted(message_not_fixed_game, game.c_str());
+  print_message("\n");
+}

@@ -16,6 +16,8 @@ struct ProgressLine {
   size_t drawn_length;  // what the erase must cover
 };
 ProgressLine progress = {false, 0, 0, 0, 0};
+MessageSink message_sink = nullptr;
+ProgressSink progress_sink = nullptr;
 
 void erase_progress_line() {
   if (progress.drawn_length == 0) return;
@@ -25,6 +27,10 @@ void erase_progress_line() {
 }
 
 void draw_progress_line() {
+  if (progress_sink) {
+    progress_sink(progress.done, progress.total);
+    return;
+  }
   char line[96];
   const unsigned percent = unsigned(progress.done * 100 / progress.total);
   int length = std::snprintf(line, sizeof line, message_progress, percent,
@@ -38,6 +44,10 @@ void draw_progress_line() {
 }  // namespace
 
 void print_message(const char* text) {
+  if (message_sink) {
+    message_sink(text);
+    return;
+  }
   erase_progress_line();
   std::fputs(text, stdout);
   std::fflush(stdout);
@@ -55,9 +65,14 @@ void print_formatted(const char* format, ...) {
   print_message(text.c_str());
 }
 
+void set_message_sinks(MessageSink messages, ProgressSink progress) {
+  message_sink = messages;
+  progress_sink = progress;
+}
+
 void begin_progress(uint64_t total) {
-  progress = {total > kProgressThreshold && stdout_is_terminal(), total, 0,
-              kProgressStep, 0};
+  const bool seen = progress_sink != nullptr || stdout_is_terminal();
+  progress = {total > kProgressThreshold && seen, total, 0, kProgressStep, 0};
 }
 
 void advance_progress(uint64_t bytes) {

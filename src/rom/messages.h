@@ -15,6 +15,13 @@ void print_message(const char* text);
 /// `print_message` of `format` filled in as printf does.
 void print_formatted(const char* format, ...);
 
+/// Where messages and progress go when a front-end has no console (the
+/// page): each message whole, and the bytes moved so far of a rebuild
+/// that shows its progress. Null restores standard output.
+using MessageSink = void (*)(const char* text);
+using ProgressSink = void (*)(uint64_t done, uint64_t total);
+void set_message_sinks(MessageSink messages, ProgressSink progress);
+
 /// A rebuild that moves more than this many bytes shows its progress, when
 /// standard output is a terminal: on slow media it takes minutes.
 constexpr uint64_t kProgressThreshold = 64ull << 20;
@@ -24,7 +31,8 @@ constexpr uint64_t kProgressStep = 4ull << 20;
 constexpr const char* message_progress = "\r%3u%%  %llu of %llu MiB";
 
 /// Starts counting the bytes of a rebuild that moves `total` bytes in all;
-/// shows the line only where it is worth it and a person sees it.
+/// shows the line (or tells the progress sink) only where it is worth it
+/// and a person sees it.
 void begin_progress(uint64_t total);
 /// Counts `bytes` more moved, redrawing the line every `kProgressStep`.
 void advance_progress(uint64_t bytes);

@@ -1,0 +1,34 @@
+# The page: the library compiled to WebAssembly with its worker glue, put
+# together with the page into one self-contained brenvik.html.
+#   emcmake cmake -S . -B build-web && cmake --build build-web --target web
+add_executable(brenvik_worker src/web/brenvik_web.cc)
+target_link_libraries(brenvik_worker PRIVATE brenvik_core)
+set_target_properties(brenvik_worker PROPERTIES SUFFIX ".js")
+set(worker_glue ${PROJECT_SOURCE_DIR}/src/web/worker.js)
+target_link_options(brenvik_worker PRIVATE
+  -sENVIRONMENT=worker
+  -sSINGLE_FILE=1
+  # Compiled at once, so the loader never fetches its own data: URL.
+  -sWASM_ASYNC_COMPILATION=0
+  -sDYNAMIC_EXECUTION=0
+  -sFORCE_FILESYSTEM=1
+  -sALLOW_MEMORY_GROWTH=1
+  -sINITIAL_MEMORY=16MB
+  -sMAXIMUM_MEMORY=64MB
+  "-sEXPORTED_RUNTIME_METHODS=['ccall','FS']"
+  --pre-js ${worker_glue})
+set_property(TARGET brenvik_worker APPEND PROPERTY LINK_DEPENDS ${worker_glue})
+
+set(web_sources ${PROJECT_SOURCE_DIR}/web/brenvik.html
+                ${PROJECT_SOURCE_DIR}/web/page.css
+                ${PROJECT_SOURCE_DIR}/web/page.js
+                ${PROJECT_SOURCE_DIR}/web/assemble.js)
+add_custom_command(
+  OUTPUT ${PROJECT_BINARY_DIR}/brenvik.html
+  COMMAND node ${PROJECT_SOURCE_DIR}/web/assemble.js
+          ${PROJECT_SOURCE_DIR}/web/brenvik.html ${PROJECT_SOURCE_DIR}/web/page.css
+          ${PROJECT_SOURCE_DIR}/web/page.js $<TARGET_FILE:brenvik_worker>
+          ${PROJECT_VERSION} ${PROJECT_BINARY_DIR}/brenvik.html
+  DEPENDS brenvik_worker ${web_sources}
+  COMMENT "Putting brenvik.html together")
+add_custom_target(web ALL DEPENDS ${PROJECT_BINARY_DIR}/brenvik.html)

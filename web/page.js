@@ -1,0 +1,251 @@
+// Brenvik in the browser: the page. It keeps the replacement, remembers it
+// for later visits, starts a batch when games and a replacement are both
+// there, and shows what the worker says. All the work is the worker's
+// (src/web/worker.js); every message shown in the log is the tool's own.
+(function () {
+  'use strict';
+
+  var $ = function (id) { return document.getElementById(id); };
+  var games = $('games'), replacement = $('replacement'), log = $('log');
+  var results = $('results'), status = $('status'), progress = $('progress');
+  var forget = $('forget'), chosen = $('chosen'), folderButton = $('folder');
+
+  var state = {
+    replacement: null,  // {bytes, kind, name, entry, ram}
+    reading: 0,         // replacements being read (the remembered one too)
+    picked: false,      // the user picked one in this visit
+    waiting: [],        // games picked while no replacement was at hand
+    running: false,
+    folder: null,       // a folder chosen for the outputs, where offered
+  };
+  var links = [];
+
+  var worker = new Worker(URL.createObjectURL(new Blob(
+      [$('worker-source').textContent], {type: 'text/javascript'})));
+  var replies = [];  // [type, resolve], answered in order
+
+  function ask(request, replyType) {
+    return new Promise(function (resolve) {
+      replies.push([replyType, resolve]);
+      worker.postMessage(request);
+    });
+  }
+
+  worker.onmessage = function (event) {
+    var reply = event.data;
+    if (reply.type === 'message') return say(reply.text);
+    if (reply.type === 'progress') {
+      progress.hidden = false;
+      progress.max = reply.total;
+      progress.value = reply.done;
+      return;
+    }
+    if (reply.type === 'ready') return noteMemory(reply.wasmBytes);
+    if (reply.type === 'failed') say(reply.text + '\n\n');
+    var waiting = replies.shift();
+    if (waiting) waiting[1](reply.type === waiting[0] ? reply : null);
+  };
+
+  function say(text) { log.textContent += text; log.scrollTop = log.scrollHeight; }
+  function noteMemory(bytes) { results.dataset.wasmBytes = String(bytes); }
+
+  function show(kind, text) {
+    status.dataset.state = kind;
+    status.textContent = text;
+  }
+
+  function describeReplacement() {
+    var r = state.replacement;
+    if (!r) {
+      chosen.textContent = 'None yet.';
+      forget.disabled = true;
+      return;
+    }
+    chosen.textContent = (r.kind === 'donor'
+        ? 'The ARM7 binary of the donor ' + r.name
+        : r.name + ', used as the ARM7 binary') +
+        ' (' + r.bytes.length.toLocaleString('en') + ' bytes).';
+    forget.disabled = false;
+  }
+
+  function settle() {
+    describeReplacement();
+    if (state.running) return;
+    if (state.reading) return show('working', 'Reading the replacement…');
+    if (!state.replacement)
+      return show('waiting', state.waiting.length
+          ? 'Waiting for a replacement: pick an arm7.bin or a donor game.'
+          : 'Pick a replacement and your games.');
+    if (state.waiting.length) return runBatch(state.waiting.splice(0));
+    if (status.dataset.state === 'waiting' || status.dataset.state === 'working')
+      show('ready', 'Ready: pick your games.');
+  }
+
+  // Remembering, where the browser lets the page keep anything.
+  function openStore() {
+    return new Promise(function (resolve) {
+      try {
+        var request = indexedDB.open('brenvik', 1);
+        request.onupgradeneeded = function () { request.result.createObjectStore('replacement'); };
+        request.onsuccess = function () { resolve(request.result); };
+        request.onerror = function () { resolve(null); };
+      } catch (e) {
+        resolve(null);
+      }
+    });
+  }
+
+  function store(mode, action) {
+    return openStore().then(function (db) {
+      if (!db) return null;
+      return new Promise(function (resolve) {
+        try {
+          var request = action(db.transaction('replacement', mode).objectStore('replacement'));
+          request.onsuccess = function () { resolve(request.result); };
+          request.onerror = function () { resolve(null); };
+        } catch (e) {
+          resolve(null);
+        }
+      });
+    });
+  }
+
+  function useReplacement(r) {
+    state.replacement = r;
+    worker.postMessage({type: 'remember', bytes: r.bytes, kind: r.kind, entry: r.entry, ram: r.ram});
+  }
+
+  function takeReplacement(file) {
+    state.replacement = null;  // the old one is given up at once
+    state.picked = true;
+    state.reading++;
+    settle();
+    ask({type: 'replacement', file: file}, 'replacement').then(function (reply) {
+      state.reading--;
+      if (reply && reply.kind !== 'none') {
+        var r = {bytes: reply.bytes, kind: reply.kind, name: reply.name,
+                 entry: reply.entry, ram: reply.ram};
+        useReplacement(r);
+        store('readwrite', function (s) { return s.put(r, 'current'); });
+      } else {
+        show('refused', 'That replacement cannot be used; see the messages below.');
+      }
+      settle();
+    });
+  }
+
+  function clearResults() {
+    links.forEach(URL.revokeObjectURL);
+    links = [];
+    results.textContent = '';
+  }
+
+  function addResult(name, blob) {
+    var item = document.createElement('li');
+    if (blob) {
+      var link = document.createElement('a');
+      link.href = URL.createObjectURL(blob);
+      link.download = name;
+      link.textContent = name;
+      links.push(link.href);
+      item.appendChild(link);
+      item.appendChild(document.createTextNode(' (' + blob.size.toLocaleString('en') + ' bytes)'));
+      if (state.folder) saveInFolder(item, name, blob);
+    } else {
+      item.className = 'refused';
+      item.textContent = name + ': not fixed; see the messages.';
+    }
+    results.appendChild(item);
+  }
+
+  function saveInFolder(item, name, blob) {
+    var note = document.createElement('span');
+    item.appendChild(note);
+    state.folder.getFileHandle(name, {create: true}).then(function (handle) {
+      return handle.createWritable();
+    }).then(function (writable) {
+      return writable.write(blob).then(function () { return writable.close(); });
+    }).then(function () {
+      note.textContent = ' — saved in ' + state.folder.name;
+    }, function (e) {
+      note.textContent = ' — could not be saved in ' + state.folder.name + ': ' + e.message;
+    });
+  }
+
+  function runBatch(files) {
+    state.running = true;
+    clearResults();
+    results.dataset.state = 'working';
+    show('working', 'Fixing ' + files.length + (files.length === 1 ? ' game…' : ' games…'));
+    var refused = 0;
+    var chain = Promise.resolve();
+    files.forEach(function (file, i) {
+      chain = chain.then(function () {
+        return ask({type: 'fix', file: file, index: i + 1, count: files.length}, 'fixed');
+      }).then(function (reply) {
+        progress.hidden = true;
+        if (!reply) { refused++; return addResult(file.name, null); }
+        noteMemory(reply.wasmBytes);
+        if (!reply.blob) refused++;
+        addResult(reply.blob ? reply.name : file.name, reply.blob);
+      });
+    });
+    chain.then(function () {
+      return ask({type: 'finish', count: files.length}, 'finished');
+    }).then(function () {
+      state.running = false;
+      results.dataset.state = 'done';
+      if (refused === 0) show('done', 'Done: ' + files.length + (files.length === 1 ? ' game' : ' games') + ' fixed. Save them from the list below.');
+      else show('refused', 'Done, but ' + refused + ' of ' + files.length + ' not fixed: see why in the messages.');
+      settle();
+    });
+  }
+
+  function takeGames(files) {
+    if (!files.length) return;
+    state.waiting = state.waiting.concat(Array.prototype.slice.call(files));
+    settle();
+  }
+
+  games.addEventListener('change', function () { takeGames(games.files); games.value = ''; });
+  replacement.addEventListener('change', function () {
+    if (replacement.files.length) takeReplacement(replacement.files[0]);
+    replacement.value = '';
+  });
+
+  function dropZone(zone, take) {
+    zone.addEventListener('dragover', function (e) { e.preventDefault(); zone.classList.add('over'); });
+    zone.addEventListener('dragleave', function () { zone.classList.remove('over'); });
+    zone.addEventListener('drop', function (e) {
+      e.preventDefault();
+      zone.classList.remove('over');
+      take(e.dataTransfer.files);
+    });
+  }
+  dropZone($('games-zone'), takeGames);
+  dropZone($('replacement-zone'), function (files) { if (files.length) takeReplacement(files[0]); });
+
+  forget.addEventListener('click', function () {
+    state.replacement = null;
+    store('readwrite', function (s) { return s.delete('current'); });
+    settle();
+  });
+
+  if (window.showDirectoryPicker) {
+    folderButton.hidden = false;
+    folderButton.addEventListener('click', function () {
+      window.showDirectoryPicker({mode: 'readwrite'}).then(function (folder) {
+        state.folder = folder;
+        $('folder-name').textContent = 'Fixed games are also saved in ' + folder.name + '.';
+      }, function () { /* the user cancelled */ });
+    });
+  }
+
+  state.reading++;
+  settle();
+  store('readonly', function (s) { return s.get('current'); }).then(function (r) {
+    state.reading--;
+    if (r && r.bytes && !state.picked) useReplacement(r);
+    settle();
+  });
+})();
