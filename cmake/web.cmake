@@ -18,6 +18,12 @@ target_link_options(brenvik_worker PRIVATE
   "-sEXPORTED_RUNTIME_METHODS=['ccall','FS']"
   --pre-js ${worker_glue})
 set_property(TARGET brenvik_worker APPEND PROPERTY LINK_DEPENDS ${worker_glue})
+# Debian's emscripten runs its optimizer under the system's Node, which
+# finds the optimizer's parser (acorn) only here.
+if(EXISTS /usr/share/nodejs/acorn)
+  set_property(TARGET brenvik_worker PROPERTY RULE_LAUNCH_LINK
+               "${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs")
+endif()
 
 set(web_sources ${PROJECT_SOURCE_DIR}/web/brenvik.html
                 ${PROJECT_SOURCE_DIR}/web/page.css
