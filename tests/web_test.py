@@ -246,12 +246,14 @@ def small_games(folder):
     shutil.copy(game, second)
     broken = os.path.join(folder, 'broken.nds')
     make_image(broken, BROKEN_GAME)
-    return game, second, broken, donor
+    short = os.path.join(folder, 'abc')
+    shutil.copy(game, short)
+    return game, second, [broken, short], donor
 
 
 def small_batches(origin, url):
     folder = os.path.join(SCRATCH, origin)
-    game, second, broken, donor = small_games(os.path.join(folder, 'in'))
+    game, second, refused, donor = small_games(os.path.join(folder, 'in'))
     expected, _ = native_output(game, donor)
     browser = Browser(os.path.join(folder, 'downloads'), os.path.join(folder, 'profile'))
     try:
@@ -266,17 +268,18 @@ def small_batches(origin, url):
         check(f'{origin}: a donor and a game give the native output', donor_and_game)
 
         def several_with_a_refusal():
-            links = browser.run_batch(game, second, broken)
+            links = browser.run_batch(game, second, *refused)
             names = [name for name, _ in links]
             assert names == ['game-arm7fixed.nds', 'ゲー-arm7fixed.nds'], names
             for name, link in links:
                 same_file(expected, browser.download(name, link, os.path.getsize(expected)))
             log = browser.text('log')
             assert "The game's header is incomplete!" in log, log
-            assert '2 of 3 games fixed.' in log and 'Not fixed:\nbroken.nds' in log, log
-            assert len(browser.driver.find_elements(By.CSS_SELECTOR, '#results li.refused')) == 1
+            assert "The game's file name is too short!" in log, log
+            assert '2 of 4 games fixed.' in log and 'Not fixed:\nbroken.nds\nabc\n' in log, log
+            assert len(browser.driver.find_elements(By.CSS_SELECTOR, '#results li.refused')) == 2
             browser.driver.save_screenshot(os.path.join(SCRATCH, f'page-{origin}.png'))
-        check(f'{origin}: three games at once, one refused without a download',
+        check(f'{origin}: four games at once, two refused without a download',
               several_with_a_refusal)
 
         def remembered_after_reload():
