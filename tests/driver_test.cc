@@ -11,6 +11,7 @@
 #include "cli/driver.h"
 #include "rom/extract_arm7.h"
 #include "rom/cartridge_header.h"
+#include "platform/platform.h"
 #include "rom/messages.h"
 #include "scratch.h"
 #include "test_image.h"
@@ -303,5 +304,148 @@ TEST(Driver, CtrlCAtThePauseLeavesTheTerminalAsItWas) {
   EXPECT_NE(std::string::npos, printed.find("Press any key")) << printed;
   EXPECT_TRUE(after.c_lflag & ECHO);
   EXPECT_TRUE(after.c_lflag & ICANON);
+  remove_tree(folder.dir);
+}
+
+namespace {
+
+std::string formatted(const char* format, unsigned a, unsigned b) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+uint32_t field_of(const std::vector<uint8_t>& image, uint32_t offset) {
+  return image[offset] | image[offset + 1] << 8 | image[offset + 2] << 16 |
+         uint32_t(image[offset + 3]) << 24;
+}
+
+}  // namespace
+
+TEST(Driver, WarnsWhenTheDonorsBinaryRunsAtOtherAddressesAndStillWrites) {
+  ToolFolder folder = tool_folder();
+  const std::string donor = std::string(kSampleDonor) +
+                            "field 0x34 0x2380000\nfield 0x38 0x2380000\n";
+  ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(donor)));
+  const std::string game = kSampleGame;
+  ASSERT_TRUE(write_bytes(folder.dir + "same.nds",
+                          image_from(game + "field 0x34 0x2380000\nfield 0x38 0x2380000")));
+  const std::vector<uint8_t> other =
+      image_from(game + "field 0x34 0x37F8000\nfield 0x38 0x37F8000");
+  ASSERT_TRUE(write_bytes(folder.dir + "other.nds", other));
+  ASSERT_TRUE(write_bytes(folder.dir + "entry.nds",
+                          image_from(game + "field 0x34 0x2380100\nfield 0x38 0x2380000")));
+  const std::string ram_warning =
+      formatted(message_address_warning, 0x2380000, 0x37F8000);
+  const std::string fixed = std::string(message_rebuilding) +
+                            message_download_play + message_success;
+  std::string output;
+  EXPECT_EQ(0, run_tool(folder.tool, {"same.nds", "other.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({message_extracting, "[1/2] same.nds\n\n", fixed.c_str(),
+                  "[2/2] other.nds\n\n", ram_warning.c_str(), fixed.c_str(),
+                  "2 of 2 games fixed.\n\n", "With warnings:\nother.nds\n\n"}),
+            output);
+  // The game keeps its own addresses.
+  const std::vector<uint8_t> out = file_bytes(folder.dir + "other-arm7fixed.nds");
+  ASSERT_GT(out.size(), 0x40u);
+  EXPECT_EQ(0x37F8000u, field_of(out, 0x34));
+  EXPECT_EQ(0x37F8000u, field_of(out, 0x38));
+
+  // arm7.bin, now extracted, is still the donor's binary; where only the
+  // entry addresses differ, those are named.
+  EXPECT_EQ(0, run_tool(folder.tool, {"entry.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({formatted(message_address_warning, 0x2380000, 0x2380100).c_str(),
+                  fixed.c_str()}),
+            output);
+
+  // Another binary as arm7.bin: said once, and no address is compared.
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x300)));
+  EXPECT_EQ(0, run_tool(folder.tool, {"other.nds", "entry.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({message_stale_arm7, "[1/2] other.nds\n\n", fixed.c_str(),
+                  "[2/2] entry.nds\n\n", fixed.c_str(), "2 of 2 games fixed.\n\n"}),
+            output);
+
+  // A whole image as arm7.bin would give a game that cannot start.
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", image_from(donor)));
+  EXPECT_EQ(1, run_tool(folder.tool, {"same.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({"The arm7.bin is a whole game image; use it as donor.nds or with "
+                  "--donor!\n\n"}),
+            output);
+  remove_tree(folder.dir);
+}
+
+TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
+  ToolFolder folder = tool_folder();
+  const std::string games = make_scratch_dir();
+  const std::string donor = games + "my donor.nds";
+  ASSERT_TRUE(write_bytes(donor, image_from(std::string(kSampleDonor) +
+                                            "field 0x38 0x2380000\n")));
+  ASSERT_TRUE(write_bytes(games + "bin", replacement_binary(0x300)));
+  ASSERT_TRUE(write_bytes(games + "game.nds", image_from(kSampleGame)));
+  ASSERT_TRUE(write_bytes(games + "-x.nds", image_from(kSampleGame)));
+  ASSERT_TRUE(write_bytes(games + "broken.nds",
+                          image_from(std::string(kSampleGame) + "banner 0x500")));
+  const std::vector<std::string> tool_files = list_dir(folder.dir);
+  std::string output;
+
+  // --arm7 and --donor write nothing beside the tool, and each gives the
+  // output the same binary beside the tool gives.
+  EXPECT_EQ(0, run_tool(folder.tool, {"--arm7", games + "bin", games + "game.nds"},
+                        folder.dir, &output));
+  const std::vector<uint8_t> with_bin = file_bytes(games + "game-arm7fixed.nds");
+  EXPECT_EQ(0, run_tool(folder.tool, {"--donor=" + donor, "--", games + "-x.nds"},
+                        folder.dir, &output));
+  const std::string warning = formatted(message_address_warning, 0x2380000,
+                                        field_of(image_from(kSampleGame), 0x38));
+  EXPECT_EQ(says({warning.c_str(), message_rebuilding, message_download_play,
+                  message_success}),
+            output);
+  EXPECT_EQ(tool_files, list_dir(folder.dir));
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", file_bytes(games + "bin")));
+  EXPECT_EQ(0, run_tool(folder.tool, {games + "game.nds"}, folder.dir, &output));
+  EXPECT_EQ(with_bin, file_bytes(games + "game-arm7fixed.nds"));
+  remove_file(folder.dir + "arm7.bin");
+
+  // --check says what would move and what is refused, and writes nothing.
+  const std::vector<std::string> before = list_dir(games);
+  EXPECT_EQ(1, run_tool(folder.tool, {"--check", "--donor", donor, games + "game.nds",
+                                      games + "broken.nds"},
+                        folder.dir, &output));
+  EXPECT_NE(std::string::npos, output.find(warning));
+  EXPECT_NE(std::string::npos, output.find("file name table: 0x00000600 -> 0x00000700\n"));
+  EXPECT_NE(std::string::npos, output.find("banner: 0x00000700 -> 0x00000800\n"));
+  EXPECT_NE(std::string::npos, output.find(", with the trailing fill cut.\n"));
+  EXPECT_NE(std::string::npos, output.find(part_banner.in_replaced_stretch));
+  EXPECT_NE(std::string::npos, output.find("1 of 2 games would be fixed.\n\n"));
+  EXPECT_EQ(std::string::npos, output.find("Press any key"));
+  EXPECT_EQ(before, list_dir(games));
+  // With nothing to take the binary from it says so once and stops.
+  EXPECT_EQ(1, run_tool(folder.tool, {"--check", games + "game.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({message_place_source}), output);
+  EXPECT_EQ(tool_files, list_dir(folder.dir));
+
+  // What is not an option, or not a usable one.
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"--version"}, 0, ""},
+      {{"-h"}, 0, std::string(message_usage) + message_help},
+      {{"-x.nds"}, 2, std::string("Unknown option: -x.nds\n\n") + message_usage},
+      {{"--arm7"}, 2, std::string("Option --arm7 needs a file!\n\n") + message_usage},
+      {{"--arm7=a", "--donor=b", "g.nds"}, 2,
+       std::string(message_options_conflict) + message_usage},
+      {{"--arm7", games + "none", "g.nds"}, 1,
+       "The " + games + "none could not be read!\n\n"},
+      {{"--arm7", donor, games + "game.nds"}, 1,
+       "The " + donor + " is a whole game image; use it as donor.nds or with --donor!\n\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.status, run_tool(folder.tool, c.args, folder.dir, &output)) << c.args[0];
+    EXPECT_EQ(says({c.says.c_str()}), output);
+  }
+  EXPECT_EQ(tool_files, list_dir(folder.dir));
+  remove_tree(games);
   remove_tree(folder.dir);
 }

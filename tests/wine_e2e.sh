@@ -41,7 +41,21 @@ expect "the long-path manifest is embedded" grep -qa longPathAware tools/brenvik
 # No argument: usage, exit 1.
 run_in . tools/brenvik.exe
 expect "usage without a game, exit 1" test "$status" = 1
-expect "usage message" says "Usage: brenvik <game.nds>"
+expect "usage message" says "Usage: brenvik [options] <game.nds | folder>..."
+
+# --help: every option, exit 0 at once.
+run_in . tools/brenvik.exe --help
+expect "--help: exit 0" test "$status" = 0
+expect "--help names --donor" says "--donor FILE"
+
+# --arm7 with a backslash path: that binary for this run, nothing beside
+# the exe.
+mkdir -p bins bare && cp donor-arm7.bin bins/mine.bin && cp "$tool_exe" bare/brenvik.exe
+mkdir -p opt && cp game.nds opt/opt.nds
+run_in . bare/brenvik.exe --arm7 'bins\mine.bin' 'opt\opt.nds'
+expect "--arm7 with backslashes: exit 0" test "$status" = 0
+expect "--arm7: output bytes" cmp -s opt/opt-arm7fixed.nds expected.nds
+expect "--arm7: nothing beside the exe" test "$(ls bare)" = brenvik.exe
 
 # No replacement and no console: asked once, exit 1, nothing written.
 mkdir -p bare && cp "$tool_exe" bare/brenvik.exe

@@ -10,23 +10,165 @@
 
 namespace {
 
-// Makes sure `arm7_path` is there, waiting for the user while neither it
-// nor the donor is, and extracting it when only the donor is. False when
-// there is no replacement to rebuild with; the reason has been printed.
-// `*paused` tells whether the run's last pause has already been made.
-bool find_replacement(const std::string& donor_path, bool* paused) {
-  *paused = false;
-  if (file_exists(arm7_path)) return true;
+// Exit statuses besides 0.
+constexpr int kNotFixed = 1;
+constexpr int kBadOptions = 2;
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool check = false;
+  std::string arm7;   // --arm7 FILE
+  std::string donor;  // --donor FILE
+  std::vector<std::string> games;
+};
+
+// Reads the options in front of the games into `*options`. Returns -1
+// when the run goes on, or the exit status after saying what is wrong.
+int parse_options(const std::vector<std::string>& args, Options* options) {
+  size_t i = 1;
+  for (; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') break;
+    if (arg == "-h" || arg == "--help") {
+      options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
+    } else if (arg == "--check") {
+      options->check = true;
+    } else {
+      std::string* file = nullptr;
+      std::string name = arg.substr(0, arg.find('='));
+      if (name == "--arm7") file = &options->arm7;
+      if (name == "--donor") file = &options->donor;
+      if (!file) {
+        print_formatted(message_unknown_option, arg.c_str());
+        print_message(message_usage);
+        return kBadOptions;
+      }
+      if (name.size() < arg.size()) {
+        *file = arg.substr(name.size() + 1);
+      } else if (i + 1 < args.size()) {
+        *file = args[++i];
+      }
+      strip_quotes(*file);
+      if (file->empty()) {
+        print_formatted(message_option_needs_file, name.c_str());
+        print_message(message_usage);
+        return kBadOptions;
+      }
+    }
+  }
+  if (!options->arm7.empty() && !options->donor.empty()) {
+    print_message(message_options_conflict);
+    print_message(message_usage);
+    return kBadOptions;
+  }
+  options->games.assign(args.begin() + i, args.end());
+  return -1;
+}
+
+// Every run on games ends here: one pause, so a window opened by dropping a
+// file on the tool stays until the user has read it. --check is for
+// scripts and never waits.
+int finish(const Options& options, int status) {
+  if (!options.check) wait_for_key_press();
+  return status;
+}
+
+// The replacement of a run, once settled.
+struct Replacement {
+  ReplacementOrigin origin = {false, {0, 0}};
+  uint64_t size = 0;  // what --check plans with
+};
+
+// A file given to be read: named in the message when it cannot be.
+bool readable(const std::string& path) {
+  FilePtr file(open_for_reading(path), std::fclose);
+  if (file) return true;
+  print_formatted(message_file_unreadable, path.c_str());
+  return false;
+}
+
+uint64_t size_of(const std::string& path) {
+  FilePtr file(open_for_reading(path), std::fclose);
+  uint64_t size = 0;
+  if (file) file_size(file.get(), &size);
+  return size;
+}
+
+// A whole image used as the binary would give a game that cannot start.
+bool is_a_binary(const std::string& path, const std::string& shown) {
+  if (!is_donor_image(path)) return true;
+  print_formatted(message_whole_image_as_binary, shown.c_str());
+  return false;
+}
+
+// --donor FILE: the binary is taken for this run alone, into a scratch
+// file or, when only checking, not at all.
+bool take_donor_option(const Options& options, Replacement* r) {
+  if (!readable(options.donor)) return false;
+  r->origin.from_donor = true;
+  read_arm7_addresses(options.donor, &r->origin.donor);
+  const char* failure =
+      options.check ? donor_arm7_size(options.donor, &r->size)
+                    : extract_arm7_to_scratch(options.donor, &arm7_scratch);
+  if (failure == message_donor_unreadable) {
+    print_formatted(message_file_unreadable, options.donor.c_str());
+    return false;
+  }
+  if (failure) print_message(failure);
+  return failure == nullptr;
+}
+
+// arm7.bin beside the tool, with donor.nds there too: the binary counts as
+// the donor's only when it is the donor's.
+void compare_with_donor(const std::string& donor_path, Replacement* r) {
+  Arm7Addresses addresses;
+  FilePtr arm7(open_for_reading(arm7_path), std::fclose);
+  if (!arm7 || !is_donor_image(donor_path, &addresses)) return;
+  if (arm7_is_donors(arm7_path, donor_path))
+    r->origin = {true, addresses};
+  else
+    print_message(message_stale_arm7);
+}
+
+// The replacement beside the tool: arm7.bin, or the donor's binary,
+// extracted into arm7.bin (only looked at when checking), waiting for the
+// user while neither is there. False when there is none to rebuild with;
+// the reason has been said. `*paused` tells whether the run's last pause
+// has already been made.
+bool find_beside_tool(const Options& options, const std::string& donor_path,
+                      Replacement* r, bool* paused) {
+  if (file_exists(arm7_path)) {
+    if (!is_a_binary(arm7_path, "arm7.bin")) return false;
+    compare_with_donor(donor_path, r);
+    r->size = size_of(arm7_path);
+    return true;
+  }
   while (!file_exists(arm7_path) && !file_exists(donor_path)) {
     print_message(message_place_source);
     // Unattended (no terminal, or its input at an end) the pause returns
     // at once, and asking again would only spin.
-    if (!wait_for_key_press()) {
-      *paused = true;
+    if (options.check || !wait_for_key_press()) {
+      *paused = !options.check;
       return false;
     }
   }
-  if (file_exists(arm7_path)) return true;
+  if (file_exists(arm7_path)) return find_beside_tool(options, donor_path, r, paused);
+  r->origin.from_donor = true;
+  read_arm7_addresses(donor_path, &r->origin.donor);
+  if (options.check) {
+    if (const char* failure = donor_arm7_size(donor_path, &r->size)) {
+      print_message(failure);
+      return false;
+    }
+    return true;
+  }
   print_message(message_extracting);
   if (const char* failure = extract_arm7(donor_path, arm7_path)) {
     print_message(failure);
@@ -35,36 +177,43 @@ bool find_replacement(const std::string& donor_path, bool* paused) {
   return true;
 }
 
-// Every run ends here: one pause, so a window opened by dropping a file on
-// the tool stays until the user has read it.
-int finish(int status) {
-  wait_for_key_press();
-  return status;
-}
-
-// The run on one game given alone, as the tool has always run.
-int run_on_one_game(const std::string& input_path,
-                    const std::string& donor_path) {
-  if (!has_room_for_suffix(input_path)) return finish(1);
-  bool paused = false;
-  if (!find_replacement(donor_path, &paused)) return paused ? 1 : finish(1);
-  return finish(fix_game(input_path) ? 0 : 1);
-}
-
-// The run on several games, or on folders: each fixed as if alone, one
-// failure stopping none of the others, and a count at the end.
-int run_on_games(const GameList& list, const std::string& donor_path) {
-  const size_t count = list.games.size();
-  bool paused = false;
-  if (count > 0 && !find_replacement(donor_path, &paused))
-    return paused ? 1 : finish(1);
-  std::vector<std::string> not_fixed;
-  for (size_t i = 0; i < count; ++i) {
-    print_formatted(message_game_heading, i + 1, count, list.games[i].c_str());
-    if (!fix_game(list.games[i])) not_fixed.push_back(list.games[i]);
+bool find_replacement(const Options& options, const std::string& program_dir,
+                      Replacement* r, bool* paused) {
+  *paused = false;
+  if (!options.arm7.empty()) {
+    arm7_path = options.arm7;
+    r->size = size_of(arm7_path);
+    return readable(arm7_path) && is_a_binary(arm7_path, options.arm7);
   }
-  print_games_summary(count, not_fixed);
-  return finish(not_fixed.empty() && !list.empty_folder ? 0 : 1);
+  if (!options.donor.empty()) return take_donor_option(options, r);
+  arm7_path = program_dir + "arm7.bin";
+  return find_beside_tool(options, program_dir + "donor.nds", r, paused);
+}
+
+GameOutcome fix_or_check(const Options& options, const std::string& game,
+                         const Replacement& r) {
+  if (options.check) return check_game(game, r.size, r.origin);
+  return fix_game(game, r.origin);
+}
+
+// The games, each fixed as if alone, one failure stopping none of the
+// others; several are numbered and counted at the end.
+int run_on_games(const Options& options, const GameList& list,
+                 const Replacement& r) {
+  const size_t count = list.games.size();
+  std::vector<std::string> not_fixed, warned;
+  for (size_t i = 0; i < count; ++i) {
+    if (!list.one_game)
+      print_formatted(message_game_heading, i + 1, count, list.games[i].c_str());
+    GameOutcome outcome = fix_or_check(options, list.games[i], r);
+    if (!outcome.fixed) not_fixed.push_back(list.games[i]);
+    if (outcome.warned) warned.push_back(list.games[i]);
+  }
+  if (!list.one_game)
+    print_games_summary(options.check ? message_games_would_be_fixed
+                                      : message_games_fixed,
+                        count, not_fixed, warned);
+  return not_fixed.empty() && !list.empty_folder ? 0 : kNotFixed;
 }
 
 }  // namespace
@@ -79,17 +228,32 @@ int run_driver(const std::vector<std::string>& args) {
   install_interrupt_cleanup();
   const std::string program_dir = tool_directory(args.empty() ? "" : args[0]);
   print_message(message_banner);
-  if (args.size() < 2) {
+  Options options;
+  if (int status = parse_options(args, &options); status >= 0) return status;
+  if (options.version) return 0;
+  if (options.help) {
     print_message(message_usage);
-    return finish(1);
+    print_message(message_help);
+    return 0;
+  }
+  if (options.games.empty()) {
+    print_message(message_usage);
+    return finish(options, kNotFixed);
   }
 
-  std::vector<std::string> arguments(args.begin() + 1, args.end());
-  for (std::string& argument : arguments) strip_quotes(argument);
-  const GameList list = list_games(arguments);
-
-  arm7_path = program_dir + "arm7.bin";
-  const std::string donor_path = program_dir + "donor.nds";
-  if (list.one_game) return run_on_one_game(list.games[0], donor_path);
-  return run_on_games(list, donor_path);
+  for (std::string& game : options.games) strip_quotes(game);
+  const GameList list = list_games(options.games);
+  // A single game whose name cannot take the suffix is refused before
+  // anything is looked for or extracted.
+  if (list.one_game && !has_room_for_suffix(list.games[0]))
+    return finish(options, kNotFixed);
+  Replacement replacement;
+  bool paused = false;
+  if (!list.games.empty() &&
+      !find_replacement(options, program_dir, &replacement, &paused))
+    return paused ? kNotFixed : finish(options, kNotFixed);
+  const int status = run_on_games(options, list, replacement);
+  if (arm7_scratch) std::fclose(arm7_scratch);
+  arm7_scratch = nullptr;
+  return finish(options, status);
 }

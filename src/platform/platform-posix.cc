@@ -244,6 +244,12 @@ std::FILE* create_new_file(const std::string& path) {
   return file;
 }
 
+std::FILE* open_scratch_file() {
+  // Unlinked at once (or made without a name) in the system's temporary
+  // folder.
+  return std::tmpfile();
+}
+
 bool replace_file(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }

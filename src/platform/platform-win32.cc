@@ -134,6 +134,34 @@ std::FILE* create_new_file(const std::string& path) {
   return file;
 }
 
+std::FILE* open_scratch_file() {
+  // The C runtime's tmpfile() makes its file in the root of the drive,
+  // which users may not write to; the user's temporary folder is theirs.
+  wchar_t folder[MAX_PATH + 1];
+  DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) return nullptr;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring path = folder + to_utf16(temporary_name("", attempt));
+    HANDLE handle = ::CreateFileW(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+        CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+        nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+      return nullptr;
+    }
+    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+      ::CloseHandle(handle);
+      return nullptr;
+    }
+    std::FILE* file = ::_fdopen(fd, "w+b");
+    if (!file) ::_close(fd);
+    return file;
+  }
+  return nullptr;
+}
+
 bool is_special_file(const std::string&) { return false; }
 
 bool is_folder(const std::string& path) {

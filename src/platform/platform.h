@@ -78,6 +78,11 @@ void install_interrupt_cleanup();
 /// already exists, so a name of the tool's never clobbers a user's file.
 std::FILE* create_new_file(const std::string& path);
 
+/// A new empty file for reading and writing that has no name anyone could
+/// find and is gone once closed or when the process ends, however it
+/// ends; nullptr when the system gives none. For data of one run only.
+std::FILE* open_scratch_file();
+
 /// Moves `from` over `to` in one step: `to` names either its old file or
 /// the complete new one, never a part.
 bool replace_file(const std::string& from, const std::string& to);

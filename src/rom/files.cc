@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 std::string arm7_path;
+std::FILE* arm7_scratch = nullptr;
 bool kernel_copy_enabled = true;
 bool unnamed_files_enabled = true;
 

@@ -12,6 +12,11 @@
 /// `arm7.bin`. Set by the driver before anything reads it.
 extern std::string arm7_path;
 
+/// When set, the replacement ARM7 binary of this run instead of the file
+/// at `arm7_path`: a binary taken from a donor for one run, held in a
+/// scratch file that is never left behind (see `open_scratch_file`).
+extern std::FILE* arm7_scratch;
+
 /// An open file that is closed when it goes out of scope.
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 

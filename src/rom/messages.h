@@ -45,12 +45,34 @@ void end_progress();
 // The run as a whole. Texts with %-fields are filled in as printf does.
 constexpr const char* message_banner =
     "Brenvik v" BRENVIK_VERSION " by Tolmaro\n\n";
-constexpr const char* message_usage = "Usage: brenvik <game.nds>\n\n";
+constexpr const char* message_usage =
+    "Usage: brenvik [options] <game.nds | folder>...\n\n";
+constexpr const char* message_help =
+    "Replaces the arm7 binary of each game with arm7.bin beside the tool (taken\n"
+    "from donor.nds there when missing) and writes <game>-arm7fixed.nds.\n"
+    "\n"
+    "Options:\n"
+    "  --arm7 FILE   use FILE as the arm7 binary; nothing beside the tool is used\n"
+    "  --donor FILE  take the arm7 binary from the game image FILE; nothing is\n"
+    "                written beside the tool\n"
+    "  --check       say what would change in each game; write nothing\n"
+    "  -h, --help    show this and end\n"
+    "  --version     show the version and end\n"
+    "  --           end of the options: every argument after it is a game\n"
+    "\n"
+    "Exit status: 0 when every game was fixed (or, with --check, would be),\n"
+    "1 when a game was not or the replacement could not be had, 2 when the\n"
+    "options are wrong.\n\n";
+constexpr const char* message_unknown_option = "Unknown option: %s\n\n";
+constexpr const char* message_option_needs_file = "Option %s needs a file!\n\n";
+constexpr const char* message_options_conflict =
+    "Options --arm7 and --donor cannot be used together!\n\n";
 constexpr const char* message_game_heading = "[%zu/%zu] %s\n\n";
 constexpr const char* message_no_game_found = "No game found in %s!\n\n";
 constexpr const char* message_games_fixed = "%zu of %zu games fixed.\n\n";
 constexpr const char* message_not_fixed = "Not fixed:\n";
 constexpr const char* message_not_fixed_game = "%s\n";
+constexpr const char* message_with_warnings = "With warnings:\n";
 constexpr const char* message_success = "Game successfully arm7 fixed!\n\n";
 constexpr const char* message_name_too_short =
     "The game's file name is too short!\n\n";
@@ -69,6 +91,25 @@ constexpr const char* message_donor_arm7_empty =
     "The donor's arm7 binary is empty!\n\n";
 constexpr const char* message_arm7_not_written =
     "The arm7.bin could not be written!\n\n";
+constexpr const char* message_file_unreadable = "The %s could not be read!\n\n";
+constexpr const char* message_whole_image_as_binary =
+    "The %s is a whole game image; use it as donor.nds or with --donor!\n\n";
+constexpr const char* message_stale_arm7 =
+    "Using arm7.bin, which is not the arm7 binary of donor.nds.\n\n";
+// The donor's binary is built for its own load address; the game keeps its
+// own addresses in its header.
+constexpr const char* message_address_warning =
+    "Warning: the donor's arm7 binary runs at 0x%08X, the game's at 0x%08X; "
+    "the fixed game may not start!\n\n";
+
+// --check: what a rebuild would do, with nothing written.
+constexpr const char* message_check_output =
+    "Would be written as %s, %llu bytes.\n";
+constexpr const char* message_check_output_cut =
+    "Would be written as %s, %llu bytes, with the trailing fill cut.\n";
+constexpr const char* message_check_moved = "%s: 0x%08X -> 0x%08X\n";
+constexpr const char* message_games_would_be_fixed =
+    "%zu of %zu games would be fixed.\n\n";
 
 // The rebuild's progress and outcome.
 constexpr const char* message_rebuilding = "Rebuilding game...\n\n";
@@ -108,46 +149,62 @@ constexpr const char* message_dsi_area_overrun =
 /// between the ARM7 binary and the FNT, which the new binary replaces, or
 /// past the stretch the rebuild carries behind the FAT.
 struct PartMessages {
+  const char* name;  // as --check names the part
   const char* in_replaced_stretch;
   const char* past_used_area;
 };
 constexpr PartMessages part_arm9 = {
+    "arm9 binary",
     "The game's arm9 binary lies between its arm7 binary and its file name "
     "table!\n\n",
     "The game's arm9 binary lies past its used area!\n\n"};
 constexpr PartMessages part_arm9_overlays = {
+    "arm9 overlay table",
     "The game's arm9 overlay table lies between its arm7 binary and its file "
     "name table!\n\n",
     "The game's arm9 overlay table lies past its used area!\n\n"};
 constexpr PartMessages part_arm7_overlays = {
+    "arm7 overlay table",
     "The game's arm7 overlay table lies between its arm7 binary and its file "
     "name table!\n\n",
     "The game's arm7 overlay table lies past its used area!\n\n"};
 constexpr PartMessages part_banner = {
+    "banner",
     "The game's banner lies in front of its file name table!\n\n",
     "The game's banner lies outside the image!\n\n"};
 constexpr PartMessages part_debug_rom = {
+    "debug rom",
     "The game's debug rom lies between its arm7 binary and its file name "
     "table!\n\n",
     "The game's debug rom lies past its used area!\n\n"};
 // A DSi area behind the carried stretch stays where it is, so these parts
 // are never past the used area.
 constexpr PartMessages part_dsi_arm9 = {
+    "DSi arm9 binary",
     "The game's DSi arm9 binary lies between its arm7 binary and its file "
     "name table!\n\n",
     nullptr};
 constexpr PartMessages part_dsi_arm7 = {
+    "DSi arm7 binary",
     "The game's DSi arm7 binary lies between its arm7 binary and its file "
     "name table!\n\n",
     nullptr};
 constexpr PartMessages part_digest_table = {
+    "DSi digest table",
     "The game's DSi digest table lies between its arm7 binary and its file "
     "name table!\n\n",
     nullptr};
 constexpr PartMessages part_modcrypt_area = {
+    "DSi modcrypt area",
     "The game's DSi modcrypt area lies between its arm7 binary and its file "
     "name table!\n\n",
     nullptr};
+
+// The other fields --check names when they move.
+constexpr const char* part_name_fnt = "file name table";
+constexpr const char* part_name_fat = "file table";
+constexpr const char* part_name_digest_area = "DSi digest area";
+constexpr const char* part_name_total_size = "total used size";
 
 constexpr const char* message_too_large =
     "The rebuilt game does not fit the header's 32-bit fields!\n\n";

@@ -11,6 +11,7 @@
 #include "rom/messages.h"
 #include "platform/platform.h"
 #include "rom/rebuild_plan.h"
+#include "rom/regions.h"
 
 namespace {
 
@@ -116,31 +117,46 @@ const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
                     message_input_short);
 }
 
-// Everything after the input is open. Nothing is created until the image
-// has been checked, and the output takes its name only when it is whole.
-const char* rebuild_from(std::FILE* input, const std::string& output_path) {
+// The input's header and the plan of its rebuild around a binary of
+// `new_arm7_size` bytes; nullptr, or what is wrong with the image.
+const char* read_and_plan(std::FILE* input, uint64_t new_arm7_size,
+                          uint8_t* buffer, CartridgeHeader* header,
+                          RebuildPlan* plan) {
   uint64_t input_size = 0;
   if (!file_size(input, &input_size)) return message_input_short;
   if (input_size < CartridgeHeader::kSize) return message_header_short;
-  CartridgeHeader header = {};
+  *header = {};
   const size_t header_read = size_t(std::min<uint64_t>(
       input_size, CartridgeHeader::kExtendedEnd));
-  if (read_exact(input, 0, header.bytes, header_read) != io_ok)
+  if (read_exact(input, 0, header->bytes, header_read) != io_ok)
     return message_input_short;
+  if (new_arm7_size == 0) return message_arm7_empty;
+  return plan_rebuild(*header, input, input_size, new_arm7_size, buffer,
+                      kCopyBufferSize, plan);
+}
 
-  FilePtr arm7(open_for_reading(arm7_path), std::fclose);
+// The replacement binary: the run's scratch copy, or the file at
+// `arm7_path`.
+FilePtr open_replacement() {
+  if (arm7_scratch) return FilePtr(arm7_scratch, [](std::FILE*) { return 0; });
+  return FilePtr(open_for_reading(arm7_path), std::fclose);
+}
+
+// Everything after the input is open. Nothing is created until the image
+// has been checked, and the output takes its name only when it is whole.
+const char* rebuild_from(std::FILE* input, const std::string& output_path) {
+  FilePtr arm7 = open_replacement();
   uint64_t new_arm7_size = 0;
   if (!arm7 || !file_size(arm7.get(), &new_arm7_size))
     return message_arm7_unreadable;
-  if (new_arm7_size == 0) return message_arm7_empty;
 
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
   if (!buffer) return message_out_of_memory;
 
+  CartridgeHeader header;
   RebuildPlan plan;
-  if (const char* refusal = plan_rebuild(header, input, input_size,
-                                         new_arm7_size, buffer.get(),
-                                         kCopyBufferSize, &plan))
+  if (const char* refusal =
+          read_and_plan(input, new_arm7_size, buffer.get(), &header, &plan))
     return refusal;
 
   NewFile output;
@@ -154,6 +170,29 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
   else if (!commit_new_file(&output, output_path))
     failure = message_output_failed;
   return failure;
+}
+
+// What --check says of a plan: where the output goes, its size, and every
+// header field that names a moved part, old value and new.
+void report_plan(const std::string& output_path, CartridgeHeader header,
+                 const RebuildPlan& plan) {
+  const CartridgeHeader before = header;
+  update_header(header, plan);
+  print_formatted(plan.download_play ? message_check_output_cut
+                                     : message_check_output,
+                  output_path.c_str(), (unsigned long long)plan.output_size);
+  uint32_t fields[kMaxMovedFields + 2] = {header_field::fnt_offset,
+                                          header_field::fat_offset};
+  std::copy(plan.moved_fields, plan.moved_fields + plan.moved_field_count,
+            fields + 2);
+  for (size_t i = 0; i < plan.moved_field_count + 2; ++i) {
+    const uint32_t old_value = header_u32(before, fields[i]);
+    const uint32_t new_value = header_u32(header, fields[i]);
+    if (old_value != new_value)
+      print_formatted(message_check_moved, part_name(fields[i]), old_value,
+                      new_value);
+  }
+  print_message("\n");
 }
 
 }  // namespace
@@ -174,4 +213,28 @@ int rebuild_game(const std::string& output_path, const std::string& input_path) 
     return -1;
   }
   return 1;
+}
+
+bool check_rebuild(const std::string& output_path,
+                   const std::string& input_path, uint64_t new_arm7_size) {
+  FilePtr input(open_for_reading(input_path), std::fclose);
+  if (!input) {
+    print_message(message_input_unreadable);
+    return false;
+  }
+  build_crc16_table();
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  if (!buffer) {
+    print_message(message_out_of_memory);
+    return false;
+  }
+  CartridgeHeader header;
+  RebuildPlan plan;
+  if (const char* refusal = read_and_plan(input.get(), new_arm7_size,
+                                          buffer.get(), &header, &plan)) {
+    print_message(refusal);
+    return false;
+  }
+  report_plan(output_path, header, plan);
+  return true;
 }

@@ -10,7 +10,7 @@
 #include "rom/files.h"
 
 /// Writes `output_path`: the image at `input_path` with its ARM7 binary
-/// replaced by the file at `arm7_path`, the FNT and FAT moved behind it and
+/// replaced by the file at `arm7_path` (or `arm7_scratch`), the FNT and FAT moved behind it and
 /// the FAT relocated, the tail copied up to 0x4000 bytes past the used area
 /// and on to the end of every part of the game that starts inside it, with
 /// trailing fill cut, every header field that names a moved part moved
@@ -22,5 +22,13 @@
 /// when the output was written and -1 when it was not, after printing what
 /// went wrong; then no output and no temporary file are left.
 int rebuild_game(const std::string& output_path, const std::string& input_path);
+
+/// What `rebuild_game` would do to the game at `input_path` with a
+/// replacement of `new_arm7_size` bytes, said and not done: where the
+/// output would go, its size, whether trailing fill is cut, and each moved
+/// part's old and new offset; or the message that refuses the image. True
+/// when the game would be fixed. Nothing is written.
+bool check_rebuild(const std::string& output_path,
+                   const std::string& input_path, uint64_t new_arm7_size);
 
 #endif  // BRENVIK_ROM_REBUILD_H_

@@ -68,3 +68,28 @@ size_t header_regions(const CartridgeHeader& header, std::FILE* input,
   }
   return count;
 }
+
+namespace {
+
+template <size_t N>
+const char* name_in(const SizedField (&table)[N], uint32_t offset_field) {
+  for (const SizedField& field : table)
+    if (field.offset_field == offset_field) return field.messages->name;
+  return nullptr;
+}
+
+}  // namespace
+
+const char* part_name(uint32_t offset_field) {
+  if (const char* name = name_in(kDsRegions, offset_field)) return name;
+  if (const char* name = name_in(kDsiRegions, offset_field)) return name;
+  if (const char* name = name_in(kExtendedDsiRegions, offset_field)) return name;
+  switch (offset_field) {
+    case f::banner_offset: return part_banner.name;
+    case f::fnt_offset: return part_name_fnt;
+    case f::fat_offset: return part_name_fat;
+    case f::digest_dsi_area_offset: return part_name_digest_area;
+    case f::total_rom_size: return part_name_total_size;
+    default: return "header field";
+  }
+}

@@ -31,4 +31,8 @@ constexpr size_t kMaxRegions = 11;
 size_t header_regions(const CartridgeHeader& header, std::FILE* input,
                       uint64_t input_size, Region regions[kMaxRegions]);
 
+/// What --check calls the part whose offset the header field at
+/// `offset_field` holds.
+const char* part_name(uint32_t offset_field);
+
 #endif  // BRENVIK_ROM_REGIONS_H_

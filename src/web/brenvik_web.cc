@@ -27,9 +27,8 @@ void progress_to_page(uint64_t done, uint64_t total) {
 }
 
 // The replacement of the games that follow, and the batch being fixed.
-bool replacement_from_donor = false;
-Arm7Addresses donor_addresses = {0, 0};
-std::vector<std::string> batch_not_fixed;
+ReplacementOrigin origin = {false, {0, 0}};
+std::vector<std::string> batch_not_fixed, batch_warned;
 std::string returned_path;
 
 }  // namespace
@@ -50,7 +49,7 @@ EMSCRIPTEN_KEEPALIVE int brenvik_take_replacement(const char* path,
                                                   const char* arm7_file) {
   Arm7Addresses addresses = {0, 0};
   if (!is_donor_image(path, &addresses)) {
-    replacement_from_donor = false;
+    origin = {false, {0, 0}};
     return 1;
   }
   print_message(message_extracting);
@@ -58,8 +57,7 @@ EMSCRIPTEN_KEEPALIVE int brenvik_take_replacement(const char* path,
     print_message(failure);
     return 0;
   }
-  replacement_from_donor = true;
-  donor_addresses = addresses;
+  origin = {true, addresses};
   return 2;
 }
 
@@ -68,12 +66,11 @@ EMSCRIPTEN_KEEPALIVE int brenvik_take_replacement(const char* path,
 EMSCRIPTEN_KEEPALIVE void brenvik_remember_replacement(int from_donor,
                                                        uint32_t entry,
                                                        uint32_t ram) {
-  replacement_from_donor = from_donor != 0;
-  donor_addresses = {entry, ram};
+  origin = {from_donor != 0, {entry, ram}};
 }
 
-EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_entry() { return donor_addresses.entry; }
-EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_ram() { return donor_addresses.ram; }
+EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_entry() { return origin.donor.entry; }
+EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_ram() { return origin.donor.ram; }
 
 /// Fixes game `index` (from 1) of `count`, at `input_path`, shown to the
 /// user as `shown_name`, with the binary at `arm7_file`. Returns 1 when
@@ -82,19 +79,25 @@ EMSCRIPTEN_KEEPALIVE int brenvik_fix_game(const char* input_path,
                                           const char* shown_name,
                                           const char* arm7_file, int index,
                                           int count) {
-  if (index == 1) batch_not_fixed.clear();
+  if (index == 1) {
+    batch_not_fixed.clear();
+    batch_warned.clear();
+  }
   if (count > 1)
     print_formatted(message_game_heading, size_t(index), size_t(count),
                     shown_name);
   arm7_path = arm7_file;
-  const bool fixed = fix_game(input_path);
-  if (!fixed) batch_not_fixed.push_back(shown_name);
-  return fixed ? 1 : 0;
+  const GameOutcome outcome = fix_game(input_path, origin);
+  if (!outcome.fixed) batch_not_fixed.push_back(shown_name);
+  if (outcome.warned) batch_warned.push_back(shown_name);
+  return outcome.fixed ? 1 : 0;
 }
 
 /// The count at the end of a batch of `count` games, as the console says it.
 EMSCRIPTEN_KEEPALIVE void brenvik_finish_batch(int count) {
-  if (count > 1) print_games_summary(size_t(count), batch_not_fixed);
+  if (count > 1)
+    print_games_summary(message_games_fixed, size_t(count), batch_not_fixed,
+                        batch_warned);
 }
 
 /// Where `fix_game` writes the output of the game at `input_path`.
