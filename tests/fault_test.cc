@@ -7,13 +7,16 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "cli/driver.h"
 #include "rom/extract_arm7.h"
@@ -33,9 +36,9 @@ struct ToolRun {
 
 // Starts the tool in `dir` on `game` with standard input at the null
 // device and standard output into a pipe (a file would fall under the
-// limit too), with writes past `file_size_limit` bytes failing with EFBIG
-// (SIGXFSZ ignored, as a shell with `ulimit -f` and `trap '' XFSZ` would
-// start it).
+// limit too), with writes past `file_size_limit` bytes refused, as a shell
+// with `ulimit -f` starts it: the tool itself must keep SIGXFSZ from
+// ending it.
 ToolRun start_tool(const std::string& tool, const std::string& dir,
                const std::string& game, rlim_t file_size_limit) {
   int pipe_ends[2];
@@ -50,7 +53,6 @@ ToolRun start_tool(const std::string& tool, const std::string& dir,
   ::dup2(in, 0);
   ::dup2(pipe_ends[1], 1);
   ::close(pipe_ends[0]);
-  ::signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit = {file_size_limit, file_size_limit};
   if (file_size_limit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limit);
   ::execl(tool.c_str(), tool.c_str(), game.c_str(), static_cast<char*>(nullptr));
@@ -100,6 +102,125 @@ long long bytes_being_written(pid_t pid) {
       size = target.st_size;
   }
   return size;
+}
+
+// exfat-fuse shows a file removed while still open as .fuse_hidden* until
+// its last descriptor is closed, just after the process has ended.
+std::vector<std::string> list_dir_settled(const std::string& dir) {
+  for (int wait = 0; wait < 200; ++wait) {
+    const std::vector<std::string> names = list_dir(dir);
+    if (std::none_of(names.begin(), names.end(), [](const std::string& name) {
+          return name.rfind(".fuse_hidden", 0) == 0;
+        }))
+      return names;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return list_dir(dir);
+}
+
+// Starts the tool on game.nds in `folder` and sends it `signal_number` as
+// soon as `point` bytes of its output are written (at once for -1): the
+// folder must then hold the inputs alone, or those and the whole
+// `expected` output. True when the signal ended the run, false when the
+// process outran it.
+bool interrupt_at(const ToolFolder& folder, int signal_number, long long point,
+                  const std::vector<uint8_t>& expected,
+                  const std::vector<std::string>& inputs) {
+  std::vector<std::string> with_output = inputs;
+  with_output.push_back("game-arm7fixed.nds");
+  std::sort(with_output.begin(), with_output.end());
+  std::remove((folder.dir + "game-arm7fixed.nds").c_str());
+  ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", RLIM_INFINITY);
+  while (point >= 0 && bytes_being_written(run.pid) < point &&
+         still_running(run.pid)) {
+  }
+  ::kill(run.pid, signal_number);
+  std::string printed;
+  const bool ended_by_signal = finish_tool(run, &printed) == -1;
+  const std::vector<std::string> left = list_dir_settled(folder.dir);
+  if (left == with_output) {
+    EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") == expected);
+  } else {
+    EXPECT_EQ(inputs, left);
+  }
+  return ended_by_signal;
+}
+
+// 32 MiB, so the rebuild runs long enough to be caught in its stages.
+const char* const kLongGame = R"(
+    size 0x2000000
+    arm7 0x4000 0x1000
+    fnt 0x5000 0x40
+    fat 0x5040 0x10
+    banner 0x5100
+    used 0x1F00000
+    words 0x5040 0x6000 0x100000 0x100000 0x1F00000
+    fill 0x1F00088 0x2000000 0xFF
+  )";
+
+bool sh(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A file system made for one test, as a user's SD card (exFAT, through a
+// loop device and exfat-fuse) or a small RAM disk (tmpfs), unmounted and
+// removed when it goes out of scope, also when the test fails. `dir` is
+// empty, with the reason in `why`, where this machine cannot make one.
+struct ScratchMount {
+  std::string dir, why, image, device;
+
+  ScratchMount(const std::string& kind, unsigned mebibytes) {
+    const std::string base = make_scratch_dir();
+    const std::string mount_point = base + "mnt";
+    const std::string size = std::to_string(mebibytes) + "M";
+    if (::geteuid() != 0) {
+      why = "needs root to mount";
+    } else if (!std::filesystem::create_directory(mount_point)) {
+      why = "cannot make a mount point";
+    } else if (kind == "tmpfs") {
+      if (!sh("mount -t tmpfs -o size=" + size + " tmpfs " + shell_quote(mount_point)))
+        why = "cannot mount tmpfs";
+    } else if (::access("/dev/fuse", R_OK | W_OK) != 0 ||
+               !sh("command -v mkfs.exfat mount.exfat-fuse losetup")) {
+      why = "needs /dev/fuse, exfat-fuse and exfatprogs";
+    } else {
+      image = base + "card.img";
+      std::string out = base + "device";
+      if (!sh("truncate -s " + size + " " + shell_quote(image)) ||
+          std::system(("losetup -f --show " + shell_quote(image) + " >" +
+                       shell_quote(out) + " 2>/dev/null").c_str()) != 0) {
+        why = "no loop device";
+      } else {
+        std::vector<uint8_t> name = file_bytes(out);
+        device.assign(name.begin(), name.end());
+        while (!device.empty() && device.back() == '\n') device.pop_back();
+        if (!sh("mkfs.exfat " + device) ||
+            !sh("mount.exfat-fuse " + device + " " + shell_quote(mount_point)))
+          why = "cannot make or mount exFAT";
+      }
+    }
+    root = base;
+    if (why.empty()) dir = mount_point + "/";
+  }
+
+  ~ScratchMount() {
+    if (!dir.empty()) {
+      // A FUSE file system may still be busy for a moment after its
+      // last user ended.
+      for (int i = 0; i < 50 && !sh("umount " + shell_quote(dir)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!device.empty()) sh("losetup -d " + device);
+    remove_tree(root);
+  }
+
+  std::string root;
+};
+
+uint64_t free_bytes(const std::string& dir) {
+  struct statvfs fs;
+  if (::statvfs(dir.c_str(), &fs) != 0) return 0;
+  return uint64_t(fs.f_bfree) * fs.f_frsize;
 }
 
 bool on_one_file_system(const std::string& a, const std::string& b) {
@@ -158,23 +279,11 @@ TEST(Faults, ADonorExtractionFailingPartWayLeavesNoBinary) {
 }
 
 TEST(Faults, KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutput) {
-  // 32 MiB, so the rebuild runs long enough to be caught in its stages.
-  const std::vector<uint8_t> game = image_from(R"(
-    size 0x2000000
-    arm7 0x4000 0x1000
-    fnt 0x5000 0x40
-    fat 0x5040 0x10
-    banner 0x5100
-    used 0x1F00000
-    words 0x5040 0x6000 0x100000 0x100000 0x1F00000
-    fill 0x1F00088 0x2000000 0xFF
-  )");
+  const std::vector<uint8_t> game = image_from(kLongGame);
   const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
   bool trimmed = false;
   const std::vector<uint8_t> expected = reference_rebuild(game, arm7, &trimmed);
   const std::vector<std::string> inputs = {"arm7.bin", "brenvik", "game.nds"};
-  std::vector<std::string> with_output = inputs;
-  with_output.insert(with_output.begin() + 2, "game-arm7fixed.nds");
 
   // On disk and, where there is one, on tmpfs; the tool as it is and the
   // test build that always takes a named temporary file, as on FAT cards.
@@ -198,21 +307,8 @@ TEST(Faults, KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutpu
                                 (long long)expected.size() * 3 / 4}) {
           SCOPED_TRACE(folder.dir + " signal " + std::to_string(signal_number) +
                        " at " + std::to_string(point));
-          std::remove((folder.dir + "game-arm7fixed.nds").c_str());
-          ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", RLIM_INFINITY);
-          while (point >= 0 && bytes_being_written(run.pid) < point &&
-                 still_running(run.pid)) {
-          }
-          ::kill(run.pid, signal_number);
-          std::string printed;
-          const bool ended_by_signal = finish_tool(run, &printed) == -1;
-          const std::vector<std::string> left = list_dir(folder.dir);
-          if (left == with_output) {
-            EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") == expected);
-          } else {
-            EXPECT_EQ(inputs, left);
-          }
-          outcomes += ended_by_signal ? " ended" : " finished";
+          outcomes += interrupt_at(folder, signal_number, point, expected, inputs)
+                          ? " ended" : " finished";
         }
       }
       EXPECT_TRUE(file_bytes(folder.dir + "game.nds") == game);
@@ -347,4 +443,124 @@ TEST(Faults, ALongTailLinkedFromAnotherFileSystemRebuildsTheSame) {
   EXPECT_EQ(game, file_bytes(memory + "game.nds"));
   remove_tree(disk);
   remove_tree(memory);
+}
+
+// On a user's SD card: exFAT through exfat-fuse, which takes neither a file
+// without a name nor a reservation, so the named temporary and the plain
+// writes are what run there.
+TEST(Card, OnExfatGamesComeOutAsOnDiskWithTheDonorOnTheCard) {
+  ScratchMount card("exfat", 64);
+  if (card.dir.empty()) GTEST_SKIP() << card.why;
+  const std::vector<uint8_t> game = image_from(kSampleGame);
+  const std::string unicode = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 Spiel";
+  ToolFolder disk = tool_folder();
+  ToolFolder on_card = tool_folder(BRENVIK_BINARY, card.dir);
+  for (const ToolFolder* folder : {&disk, &on_card}) {
+    ASSERT_TRUE(write_bytes(folder->dir + "donor.nds", image_from(kSampleDonor)));
+    ASSERT_TRUE(write_bytes(folder->dir + "game.nds", game));
+    ASSERT_TRUE(write_bytes(folder->dir + unicode + ".nds", game));
+    std::string output;
+    EXPECT_EQ(0, run_tool(folder->tool, {"game.nds", unicode + ".nds"}, folder->dir,
+                          &output));
+  }
+  const std::vector<std::string> names = {"game-arm7fixed.nds",
+                                          unicode + "-arm7fixed.nds", "arm7.bin"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(file_bytes(disk.dir + name).empty());
+    EXPECT_EQ(file_bytes(disk.dir + name), file_bytes(on_card.dir + name));
+  }
+  EXPECT_EQ(list_dir(disk.dir), list_dir_settled(on_card.dir));
+  EXPECT_EQ(game, file_bytes(on_card.dir + "game.nds"));
+
+  // Success is said only once the new name is on the card: the folder is
+  // flushed after the rename.
+  if (sh("command -v strace")) {
+    const std::string trace = disk.dir + "trace";
+    std::string output;
+    EXPECT_EQ(0, run_tool(on_card.tool, {"game.nds"}, on_card.dir, &output,
+                          "strace -qq -e trace=rename,renameat,renameat2,fsync,openat -o " +
+                              shell_quote(trace)));
+    std::ifstream lines(trace);
+    std::string calls;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("rename") != std::string::npos) calls += "rename ";
+      if (line.find("O_DIRECTORY") != std::string::npos) calls += "folder ";
+      if (line.find("fsync") == 0) calls += "fsync ";
+    }
+    EXPECT_NE(std::string::npos, calls.find("rename folder fsync")) << calls;
+  }
+  remove_tree(disk.dir);
+}
+
+TEST(Card, InterruptedOnExfatLeavesNothingBehind) {
+  ScratchMount card("exfat", 128);
+  if (card.dir.empty()) GTEST_SKIP() << card.why;
+  const std::vector<uint8_t> game = image_from(kLongGame);
+  const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
+  bool trimmed = false;
+  const std::vector<uint8_t> expected = reference_rebuild(game, arm7, &trimmed);
+  ToolFolder folder = tool_folder(BRENVIK_BINARY, card.dir);
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
+  std::string outcomes;
+  for (int signal_number : {SIGINT, SIGTERM}) {
+    for (long long point : {(long long)expected.size() / 4,
+                            (long long)expected.size() * 3 / 4}) {
+      SCOPED_TRACE("signal " + std::to_string(signal_number) + " at " +
+                   std::to_string(point));
+      outcomes += interrupt_at(folder, signal_number, point, expected,
+                               {"arm7.bin", "brenvik", "game.nds"})
+                      ? " ended" : " finished";
+    }
+  }
+  EXPECT_TRUE(file_bytes(folder.dir + "game.nds") == game);
+  std::printf("[ note ] the runs on exFAT:%s\n", outcomes.c_str());
+}
+
+// A card with too little room for the output: refused before a single
+// byte is written, so no file is even created, and the card is as it was.
+TEST(Card, TooSmallForTheOutputIsRefusedBeforeAnythingIsWritten) {
+  const bool traced = sh("command -v strace");
+  for (const char* kind : {"exfat", "tmpfs"}) {
+    SCOPED_TRACE(kind);
+    ScratchMount card(kind, 24);
+    if (card.dir.empty()) {
+      std::printf("[ skip ] %s: %s\n", kind, card.why.c_str());
+      continue;
+    }
+    // 14 MiB, of which the output keeps 13: the two do not fit 24 MiB.
+    const std::vector<uint8_t> game = image_from(R"(
+      size 0xE00000
+      arm7 0x4000 0x1000
+      fnt 0x5000 0x40
+      fat 0x5040 0x10
+      banner 0x5100
+      used 0xD00000
+      words 0x5040 0x6000 0x100000 0x100000 0xD00000
+      fill 0xD00088 0xE00000 0xFF
+    )");
+    ToolFolder tool = tool_folder();
+    ASSERT_TRUE(write_bytes(tool.dir + "arm7.bin", replacement_binary(0x1234)));
+    ASSERT_TRUE(write_bytes(card.dir + "game.nds", game));
+    const uint64_t free_before = free_bytes(card.dir);
+    const std::string trace = tool.dir + "trace";
+    std::string output;
+    EXPECT_EQ(1, run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output,
+                          traced ? "strace -f -qq -e trace=open,openat,creat -o " +
+                                       shell_quote(trace)
+                                 : ""));
+    EXPECT_EQ(says({message_rebuilding, message_output_failed}), output);
+    EXPECT_EQ(std::vector<std::string>{"game.nds"}, list_dir_settled(card.dir));
+    EXPECT_EQ(free_before, free_bytes(card.dir));
+    EXPECT_TRUE(file_bytes(card.dir + "game.nds") == game);
+    if (traced) {
+      std::ifstream lines(trace);
+      for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(std::string::npos, line.find("O_CREAT")) << line;
+        EXPECT_EQ(std::string::npos, line.find("O_TMPFILE")) << line;
+      }
+    }
+    remove_tree(tool.dir);
+  }
 }

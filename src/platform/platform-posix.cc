@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -78,6 +79,25 @@ bool with_temporary_name(const std::string& folder, std::string* name,
     if (error != EEXIST) return false;
   }
   return false;
+}
+
+// Gives a name just made the same durability as the file's data. Some
+// file systems cannot flush a folder; the name is then as safe as they
+// make it, which is no failure of the write.
+bool sync_folder_of(const std::string& path) {
+#if defined(__EMSCRIPTEN__)
+  (void)path;
+  return true;
+#else
+  const std::string folder = folder_of(path);
+  int fd = ::open(folder.empty() ? "." : folder.c_str(),
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP ||
+            errno == EOPNOTSUPP || errno == ENOSYS;
+  ::close(fd);
+  return ok;
+#endif
 }
 
 void remove_temporary(const std::string& name) {
@@ -201,15 +221,50 @@ bool commit_new_file(NewFile* file, const std::string& path) {
   if (std::fclose(file->stream) != 0) ok = false;
   file->stream = nullptr;
   if (unnamed) {
+    ok = ok && linked && sync_folder_of(path);
     if (linked && !ok) ::unlink(path.c_str());
-    return ok && linked;
+    return ok;
   }
-  ok = ok && std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
-  if (ok)
-    pending_temporary_set = 0;
-  else
-    remove_temporary(file->temporary_path);
+  const bool renamed =
+      ok && std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
+  if (renamed) pending_temporary_set = 0;
+  ok = renamed && sync_folder_of(path);
+  if (renamed && !ok) ::unlink(path.c_str());
+  if (!renamed) remove_temporary(file->temporary_path);
   return ok;
+}
+
+bool free_space_for(const std::string& path, uint64_t* bytes) {
+#if defined(__EMSCRIPTEN__)
+  // The browser's files report a made-up figure.
+  (void)path;
+  (void)bytes;
+  return false;
+#else
+  const std::string folder = folder_of(path);
+  struct statvfs fs;
+  if (::statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return false;
+  // Root may also use the blocks kept back for it.
+  const uint64_t blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
+  *bytes = blocks * uint64_t(fs.f_frsize ? fs.f_frsize : fs.f_bsize);
+  return true;
+#endif
+}
+
+bool reserve_space(NewFile* file, uint64_t size) {
+#if defined(__linux__) && defined(FALLOC_FL_KEEP_SIZE)
+  // Mode 0 would make Linux's FAT driver write zeros over the whole file
+  // first, and so would posix_fallocate's fallback.
+  if (size == 0 || size > uint64_t(INT64_MAX)) return true;
+  if (::fallocate(::fileno(file->stream), FALLOC_FL_KEEP_SIZE, 0,
+                  off_t(size)) == 0)
+    return true;
+  return errno != ENOSPC && errno != EFBIG && errno != EDQUOT;
+#else
+  (void)file;
+  (void)size;
+  return true;
+#endif
 }
 
 void abandon_new_file(NewFile* file) {
@@ -220,6 +275,7 @@ void abandon_new_file(NewFile* file) {
 
 void install_interrupt_cleanup() {
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
   struct sigaction action = {};
   action.sa_handler = end_on_interrupt;
   action.sa_mask = interrupt_signals();

@@ -226,6 +226,27 @@ bool begin_new_file(const std::string& path, NewFile* file) {
   return false;
 }
 
+bool free_space_for(const std::string& path, uint64_t* bytes) {
+  const std::string folder = folder_of(path);
+  ULARGE_INTEGER available;
+  if (!::GetDiskFreeSpaceExW(system_path(folder.empty() ? "." : folder).c_str(),
+                             &available, nullptr, nullptr))
+    return false;
+  *bytes = available.QuadPart;
+  return true;
+}
+
+bool reserve_space(NewFile* file, uint64_t size) {
+  // Where the file system cannot set space aside, the writes still tell.
+  FILE_ALLOCATION_INFO allocation;
+  allocation.AllocationSize.QuadPart = LONGLONG(size);
+  const HANDLE handle = handle_of(file->stream);
+  if (::SetFileInformationByHandle(handle, FileAllocationInfo, &allocation,
+                                   sizeof allocation))
+    return true;
+  return ::GetLastError() != ERROR_DISK_FULL;
+}
+
 bool commit_new_file(NewFile* file, const std::string& path) {
   bool ok = sync_file(file->stream);
   const HANDLE handle = handle_of(file->stream);

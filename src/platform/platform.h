@@ -51,9 +51,24 @@ struct NewFile {
 bool begin_new_file(const std::string& path, NewFile* file);
 
 /// Puts the whole file on the disk, then gives it the name `path`,
-/// replacing any file of that name; closes it. False when any step failed;
-/// then nothing of it is left.
+/// replacing any file of that name, and on POSIX systems puts the folder
+/// on the disk too, so that the name is there when it returns, however
+/// soon a card is pulled; closes it. False when any step failed; then
+/// nothing of it is left.
 bool commit_new_file(NewFile* file, const std::string& path);
+
+/// The bytes a new file at `path` may still take on its file system;
+/// false when the system cannot tell, and then nothing is refused on its
+/// account.
+bool free_space_for(const std::string& path, uint64_t* bytes);
+
+/// Sets `size` bytes aside for the new file, in one piece where the file
+/// system can, without changing its size: FAT and exFAT then give it
+/// fewer, longer runs of clusters, which loaders that map a game's
+/// clusters need. False only when the system says there is no room (the
+/// disk is full, or the size is over the process's file-size limit);
+/// where it cannot set space aside at all, true.
+bool reserve_space(NewFile* file, uint64_t size);
 
 /// Closes the file and removes what there is of it.
 void abandon_new_file(NewFile* file);
@@ -69,7 +84,8 @@ std::string temporary_name(const std::string& folder, int attempt);
 
 /// Sets up how the process meets signals: a closed standard output
 /// (SIGPIPE) is ignored, since a lost message is no reason to drop a
-/// finished rebuild; on SIGINT, SIGTERM and SIGHUP the named temporary
+/// finished rebuild, and so is the file-size limit (SIGXFSZ), so that a
+/// write past it fails and is reported like a full disk; on SIGINT, SIGTERM and SIGHUP the named temporary
 /// file, if there is one, is removed and the terminal restored before the
 /// signal ends the process as it would have.
 void install_interrupt_cleanup();

@@ -159,8 +159,17 @@ const char* rebuild_from(std::FILE* input, const std::string& output_path) {
           read_and_plan(input, new_arm7_size, buffer.get(), &header, &plan))
     return refusal;
 
+  // A card that cannot take the whole game is told at once, before a byte
+  // is written; the old output is already gone and its space free.
+  uint64_t free_bytes = 0;
+  if (free_space_for(output_path, &free_bytes) && free_bytes < plan.output_size)
+    return message_output_failed;
   NewFile output;
   if (!begin_new_file(output_path, &output)) return message_output_failed;
+  if (!reserve_space(&output, plan.output_size)) {
+    abandon_new_file(&output);
+    return message_output_failed;
+  }
   begin_progress(plan.output_size);
   const char* failure = write_image(input, arm7.get(), output.stream, header,
                                     plan, buffer.get());
