@@ -17,6 +17,10 @@
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
 #endif
+#if defined(__linux__)
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 
 namespace {
 
@@ -256,9 +260,12 @@ bool reserve_space(NewFile* file, uint64_t size) {
   // Mode 0 would make Linux's FAT driver write zeros over the whole file
   // first, and so would posix_fallocate's fallback.
   if (size == 0 || size > uint64_t(INT64_MAX)) return true;
-  if (::fallocate(::fileno(file->stream), FALLOC_FL_KEEP_SIZE, 0,
-                  off_t(size)) == 0)
-    return true;
+  // Memory has no clusters to keep together, and setting pages aside there
+  // costs as much as the copy; the free-space check has said there is room.
+  struct statfs fs;
+  const int fd = ::fileno(file->stream);
+  if (::fstatfs(fd, &fs) == 0 && fs.f_type == TMPFS_MAGIC) return true;
+  if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(size)) == 0) return true;
   return errno != ENOSPC && errno != EFBIG && errno != EDQUOT;
 #else
   (void)file;

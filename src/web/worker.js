@@ -14,7 +14,8 @@ var GAMES = '/games';
 var ARM7_FILE = '/arm7.bin';
 var READ_SLICE = 16 << 20;     // bytes read from a File in one call
 var SLICES_KEPT = 2;           // the plan reads the end while the copy is at the front
-var OUTPUT_PART = 16 << 20;    // bytes of output gathered into one Blob part
+var OUTPUT_PART = 4 << 20;     // bytes of output gathered into one Blob part; larger parts
+                               // make Chromium hold more of the output twice while it stores them
 var PATCHABLE_HEAD = 64 << 10; // the header is written again at the very end
 
 // Emscripten's libc numbers errors as WASI does.
