@@ -21,6 +21,7 @@ import time
 
 from selenium import webdriver
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 
 PAGE, TOOL, IMAGE_TOOL, SCRATCH = sys.argv[1:5]
 BIG = '--big' in sys.argv
@@ -289,6 +290,28 @@ def small_batches(origin, url):
             same_file(expected, browser.download(*links[0], os.path.getsize(expected)))
         check(f'{origin}: after a reload the remembered replacement is used',
               remembered_after_reload)
+
+        def narrow_and_by_keyboard():
+            driver = browser.driver
+            driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride', {
+                'width': 360, 'height': 800, 'deviceScaleFactor': 1, 'mobile': True})
+            browser.open(url)
+            width = driver.execute_script('return document.documentElement.scrollWidth')
+            assert width <= 360, f'the page is {width} px wide at 360'
+            reached = set()
+            for _ in range(8):
+                webdriver.ActionChains(driver).send_keys(Keys.TAB).perform()
+                reached.add(driver.switch_to.active_element.get_attribute('id'))
+            assert {'replacement', 'games', 'forget'} <= reached, reached
+            unlabelled = driver.execute_script(
+                "return [...document.querySelectorAll('input, button')]"
+                ".filter(e => !(e.labels && e.labels.length) && !e.textContent.trim()"
+                " && !e.getAttribute('aria-label')).map(e => e.id)")
+            assert unlabelled == [], unlabelled
+            driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
+        if origin == 'file':
+            check('file: usable at 360 px and by keyboard, every control labelled',
+                  narrow_and_by_keyboard)
 
         def nothing_requested():
             loads, errors = browser.requests_made()
