@@ -23,7 +23,8 @@ from selenium import webdriver
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-PAGE, TOOL, IMAGE_TOOL, SCRATCH = sys.argv[1:5]
+# The browser is given files by absolute path.
+PAGE, TOOL, IMAGE_TOOL, SCRATCH = map(os.path.abspath, sys.argv[1:5])
 BIG = '--big' in sys.argv
 BENCH_RUNS = int(sys.argv[sys.argv.index('--bench') + 1]) if '--bench' in sys.argv else 0
 WASM_LIMIT = 64 << 20
