@@ -110,11 +110,6 @@
     });
   }
 
-  function useReplacement(r) {
-    state.replacement = r;
-    worker.postMessage({type: 'remember', bytes: r.bytes, kind: r.kind, entry: r.entry, ram: r.ram});
-  }
-
   function takeReplacement(file) {
     state.replacement = null;  // the old one is given up at once
     state.picked = true;
@@ -125,7 +120,7 @@
       if (reply && reply.kind !== 'none') {
         var r = {bytes: reply.bytes, kind: reply.kind, name: reply.name,
                  entry: reply.entry, ram: reply.ram};
-        useReplacement(r);
+        state.replacement = r;
         store('readwrite', function (s) { return s.put(r, 'current'); });
       } else {
         show('refused', 'That replacement cannot be used; see the messages below.');
@@ -172,7 +167,10 @@
     });
   }
 
+  // A batch keeps the replacement it started with, whatever is picked
+  // while it runs.
   function runBatch(files) {
+    var r = state.replacement;
     state.running = true;
     clearResults();
     results.dataset.state = 'working';
@@ -181,7 +179,8 @@
     var chain = Promise.resolve();
     files.forEach(function (file, i) {
       chain = chain.then(function () {
-        return ask({type: 'fix', file: file, index: i + 1, count: files.length}, 'fixed');
+        return ask({type: 'fix', file: file, index: i + 1, count: files.length,
+                    arm7: r.bytes, kind: r.kind, entry: r.entry, ram: r.ram}, 'fixed');
       }).then(function (reply) {
         progress.hidden = true;
         if (!reply) { refused++; return addResult(file.name, null); }
@@ -245,7 +244,7 @@
   settle();
   store('readonly', function (s) { return s.get('current'); }).then(function (r) {
     state.reading--;
-    if (r && r.bytes && !state.picked) useReplacement(r);
+    if (r && r.bytes && !state.picked) state.replacement = r;
     settle();
   });
 })();

@@ -58,7 +58,7 @@ constexpr const char* message_help =
     "  --check       say what would change in each game; write nothing\n"
     "  -h, --help    show this and end\n"
     "  --version     show the version and end\n"
-    "  --           end of the options: every argument after it is a game\n"
+    "  --            end of the options: every argument after it is a game\n"
     "\n"
     "Exit status: 0 when every game was fixed (or, with --check, would be),\n"
     "1 when a game was not or the replacement could not be had, 2 when the\n"

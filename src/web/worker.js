@@ -3,9 +3,9 @@
 // File objects, read in large slices and never whole, and whose new files
 // are gathered as Blob parts rather than in WebAssembly memory. It answers
 // the page's requests one at a time:
-//   {type: 'replacement', file}        -> {type: 'replacement', kind, bytes, entry, ram}
-//   {type: 'remember', bytes, kind, entry, ram}
-//   {type: 'fix', file, index, count}  -> {type: 'fixed', name, blob, wasmBytes}
+//   {type: 'replacement', file}  -> {type: 'replacement', kind, bytes, name, entry, ram}
+//   {type: 'fix', file, index, count, arm7, kind, entry, ram}
+//                                -> {type: 'fixed', index, name, blob, wasmBytes}
 //   {type: 'finish', count}            -> {type: 'finished'}
 // and sends {type: 'message', text} and {type: 'progress', done, total}
 // while it works.
@@ -205,12 +205,10 @@ var handlers = {
                  entry: Module._brenvik_donor_entry() >>> 0,
                  ram: Module._brenvik_donor_ram() >>> 0});
   },
-  remember: function (request) {
-    FS.writeFile(ARM7_FILE, request.bytes);
-    Module._brenvik_remember_replacement(request.kind === 'donor' ? 1 : 0,
-                                         request.entry >>> 0, request.ram >>> 0);
-  },
   fix: function (request) {
+    FS.writeFile(ARM7_FILE, request.arm7);
+    Module._brenvik_use_replacement(request.kind === 'donor' ? 1 : 0,
+                                         request.entry >>> 0, request.ram >>> 0);
     var path = GAMEFS.addFile(request.file.name, request.file);
     var fixed = Module.ccall('brenvik_fix_game', 'number',
                              ['string', 'string', 'string', 'number', 'number'],
