@@ -179,8 +179,8 @@ var GAMEFS = {
   },
 };
 
-// Removes whatever a request left in the folder, so each game is fixed as
-// if alone.
+// Removes whatever a request left in the folder, whatever became of it, so
+// each game is fixed as if alone.
 function clearGames() {
   var folder = FS.lookupPath(GAMES).node;
   Object.keys(folder.contents).forEach(function (name) {
@@ -198,7 +198,6 @@ var handlers = {
                             ['string', 'string'], [path, ARM7_FILE]);
     if (kind === 1)
       FS.writeFile(ARM7_FILE, new Uint8Array(GAMEFS.reader.readAsArrayBuffer(request.file)));
-    clearGames();
     var bytes = kind ? FS.readFile(ARM7_FILE) : null;
     postMessage({type: 'replacement', kind: ['none', 'binary', 'donor'][kind],
                  bytes: bytes, name: request.file.name,
@@ -216,7 +215,6 @@ var handlers = {
     var output = Module.ccall('brenvik_output_path', 'string', ['string'], [path]);
     var blob = null;
     if (fixed) blob = FS.lookupPath(output).node.output.blob();
-    clearGames();
     postMessage({type: 'fixed', index: request.index, name: output.slice(GAMES.length + 1),
                  blob: blob, wasmBytes: wasmBytes()});
   },
@@ -234,6 +232,8 @@ function handle(request) {
     handlers[request.type](request);
   } catch (e) {
     postMessage({type: 'failed', request: request.type, text: String(e)});
+  } finally {
+    clearGames();
   }
 }
 
