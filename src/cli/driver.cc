@@ -86,19 +86,18 @@ struct Replacement {
   uint64_t size = 0;  // what --check plans with
 };
 
-// A file given to be read: named in the message when it cannot be.
-bool readable(const std::string& path) {
+// The size of the file at `path`; false when it cannot be read.
+bool size_of(const std::string& path, uint64_t* size) {
   FilePtr file(open_for_reading(path), std::fclose);
-  if (file) return true;
-  print_formatted(message_file_unreadable, path.c_str());
-  return false;
+  return file && file_size(file.get(), size);
 }
 
-uint64_t size_of(const std::string& path) {
-  FilePtr file(open_for_reading(path), std::fclose);
-  uint64_t size = 0;
-  if (file) file_size(file.get(), &size);
-  return size;
+// A file given to be read, its size to `*size`: named in the message when
+// it cannot be read.
+bool readable(const std::string& path, uint64_t* size) {
+  if (size_of(path, size)) return true;
+  print_formatted(message_file_unreadable, path.c_str());
+  return false;
 }
 
 // A whole image used as the binary would give a game that cannot start.
@@ -111,7 +110,8 @@ bool is_a_binary(const std::string& path, const std::string& shown) {
 // --donor FILE: the binary is taken for this run alone, into a scratch
 // file or, when only checking, not at all.
 bool take_donor_option(const Options& options, Replacement* r) {
-  if (!readable(options.donor)) return false;
+  uint64_t donor_size = 0;
+  if (!readable(options.donor, &donor_size)) return false;
   r->origin.from_donor = true;
   read_arm7_addresses(options.donor, &r->origin.donor);
   const char* failure =
@@ -129,8 +129,7 @@ bool take_donor_option(const Options& options, Replacement* r) {
 // the donor's only when it is the donor's.
 void compare_with_donor(const std::string& donor_path, Replacement* r) {
   Arm7Addresses addresses;
-  FilePtr arm7(open_for_reading(arm7_path), std::fclose);
-  if (!arm7 || !is_donor_image(donor_path, &addresses)) return;
+  if (!is_donor_image(donor_path, &addresses)) return;
   if (arm7_is_donors(arm7_path, donor_path))
     r->origin = {true, addresses};
   else
@@ -146,8 +145,8 @@ bool find_beside_tool(const Options& options, const std::string& donor_path,
                       Replacement* r, bool* paused) {
   if (file_exists(arm7_path)) {
     if (!is_a_binary(arm7_path, "arm7.bin")) return false;
-    compare_with_donor(donor_path, r);
-    r->size = size_of(arm7_path);
+    // An arm7.bin that cannot be read is said so by the rebuild.
+    if (size_of(arm7_path, &r->size)) compare_with_donor(donor_path, r);
     return true;
   }
   while (!file_exists(arm7_path) && !file_exists(donor_path)) {
@@ -182,8 +181,7 @@ bool find_replacement(const Options& options, const std::string& program_dir,
   *paused = false;
   if (!options.arm7.empty()) {
     arm7_path = options.arm7;
-    r->size = size_of(arm7_path);
-    return readable(arm7_path) && is_a_binary(arm7_path, options.arm7);
+    return readable(arm7_path, &r->size) && is_a_binary(arm7_path, options.arm7);
   }
   if (!options.donor.empty()) return take_donor_option(options, r);
   arm7_path = program_dir + "arm7.bin";

@@ -72,6 +72,19 @@ std::string folder_of(const std::string& path) {
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
+// A stream over `handle`, which it then owns; nullptr, with the handle
+// closed, when the C runtime will not take it.
+std::FILE* stream_of(HANDLE handle, const char* mode) {
+  int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = ::_fdopen(fd, mode);
+  if (!file) ::_close(fd);
+  return file;
+}
+
 // Marks the open file to go when its last handle closes, or takes the mark
 // back.
 bool set_delete_on_close(HANDLE handle, bool remove) {
@@ -120,17 +133,8 @@ std::FILE* create_new_file(const std::string& path) {
                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                 nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-  if (fd < 0) {
-    ::CloseHandle(handle);
-    remove_file(path);
-    return nullptr;
-  }
-  std::FILE* file = ::_fdopen(fd, "wb");
-  if (!file) {
-    ::_close(fd);
-    remove_file(path);
-  }
+  std::FILE* file = stream_of(handle, "wb");
+  if (!file) remove_file(path);
   return file;
 }
 
@@ -150,14 +154,7 @@ std::FILE* open_scratch_file() {
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return nullptr;
     }
-    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd < 0) {
-      ::CloseHandle(handle);
-      return nullptr;
-    }
-    std::FILE* file = ::_fdopen(fd, "w+b");
-    if (!file) ::_close(fd);
-    return file;
+    return stream_of(handle, "w+b");
   }
   return nullptr;
 }
@@ -210,16 +207,8 @@ bool begin_new_file(const std::string& path, NewFile* file) {
     // From its first moment the file goes with its handle, so no end of
     // the process, a closed console window included, leaves it behind.
     set_delete_on_close(handle, true);
-    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd < 0) {
-      ::CloseHandle(handle);
-      return false;
-    }
-    file->stream = ::_fdopen(fd, "wb");
-    if (!file->stream) {
-      ::_close(fd);
-      return false;
-    }
+    file->stream = stream_of(handle, "wb");
+    if (!file->stream) return false;
     file->temporary_path = candidate;
     return true;
   }

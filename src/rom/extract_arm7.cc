@@ -56,13 +56,10 @@ bool is_donor_image(const std::string& path, Arm7Addresses* addresses) {
           header_u16(header, header_field::header_crc16) ||
       arm7_size == 0 || arm7_end > size)
     return false;
-  if (addresses) *addresses = arm7_addresses(header);
+  if (addresses)
+    *addresses = {header_u32(header, header_field::arm7_entry_address),
+                  header_u32(header, header_field::arm7_ram_address)};
   return true;
-}
-
-Arm7Addresses arm7_addresses(const CartridgeHeader& header) {
-  return {header_u32(header, header_field::arm7_entry_address),
-          header_u32(header, header_field::arm7_ram_address)};
 }
 
 bool read_arm7_addresses(const std::string& image_path,

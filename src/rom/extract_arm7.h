@@ -21,9 +21,6 @@ struct Arm7Addresses {
 /// the binary itself. Its addresses go to `*addresses` when given.
 bool is_donor_image(const std::string& path, Arm7Addresses* addresses = nullptr);
 
-/// The ARM7 addresses `header` names.
-Arm7Addresses arm7_addresses(const CartridgeHeader& header);
-
 /// The ARM7 addresses in the header of the image at `image_path`; false
 /// when it cannot be read.
 bool read_arm7_addresses(const std::string& image_path, Arm7Addresses* addresses);

@@ -64,8 +64,7 @@ EMSCRIPTEN_KEEPALIVE int brenvik_take_replacement(const char* path,
 /// Sets what `brenvik_take_replacement` learnt of the replacement a batch
 /// uses: whether it came from a donor, and the donor's addresses.
 EMSCRIPTEN_KEEPALIVE void brenvik_use_replacement(int from_donor,
-                                                       uint32_t entry,
-                                                       uint32_t ram) {
+                                                  uint32_t entry, uint32_t ram) {
   origin = {from_donor != 0, {entry, ram}};
 }
 
