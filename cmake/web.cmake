@@ -1,10 +1,16 @@
 # The page: the library compiled to WebAssembly with its worker glue, put
 # together with the page into one self-contained brenvik.html.
 #   emcmake cmake -S . -B build-web && cmake --build build-web --target web
-add_executable(brenvik_worker src/web/brenvik_web.cc)
+#
+# The glue (src/web/worker/worker.js) is written against Debian's
+# Emscripten 3.1.6: it builds its folder with FS.createNode and
+# FS.hashRemoveNode, finds streams with FS.getStream, and numbers errors as
+# that version's libc does (WASI's errno values). A newer Emscripten may
+# change any of these.
+add_executable(brenvik_worker src/web/worker/brenvik_web.cc)
 target_link_libraries(brenvik_worker PRIVATE brenvik_core)
 set_target_properties(brenvik_worker PROPERTIES SUFFIX ".js")
-set(worker_glue ${PROJECT_SOURCE_DIR}/src/web/worker.js)
+set(worker_glue ${PROJECT_SOURCE_DIR}/src/web/worker/worker.js)
 target_link_options(brenvik_worker PRIVATE
   -sENVIRONMENT=worker
   -sSINGLE_FILE=1
@@ -25,15 +31,13 @@ if(EXISTS /usr/share/nodejs/acorn)
                "${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs")
 endif()
 
-set(web_sources ${PROJECT_SOURCE_DIR}/web/brenvik.html
-                ${PROJECT_SOURCE_DIR}/web/page.css
-                ${PROJECT_SOURCE_DIR}/web/page.js
-                ${PROJECT_SOURCE_DIR}/web/assemble.js)
+set(page ${PROJECT_SOURCE_DIR}/src/web/page)
+set(web_sources ${page}/brenvik.html ${page}/page.css ${page}/page.js
+                ${page}/assemble.js)
 add_custom_command(
   OUTPUT ${PROJECT_BINARY_DIR}/brenvik.html
-  COMMAND node ${PROJECT_SOURCE_DIR}/web/assemble.js
-          ${PROJECT_SOURCE_DIR}/web/brenvik.html ${PROJECT_SOURCE_DIR}/web/page.css
-          ${PROJECT_SOURCE_DIR}/web/page.js $<TARGET_FILE:brenvik_worker>
+  COMMAND node ${page}/assemble.js ${page}/brenvik.html ${page}/page.css
+          ${page}/page.js $<TARGET_FILE:brenvik_worker>
           ${PROJECT_VERSION} ${PROJECT_BINARY_DIR}/brenvik.html
   DEPENDS brenvik_worker ${web_sources}
   COMMENT "Putting brenvik.html together")

@@ -87,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fail("cannot write the inputs");
 
   const std::string extracted = scratch + "extracted.bin";
-  if (extract_arm7(game, extracted) == nullptr) {
+  Replacement taken;
+  if (extract_arm7(game, extracted, &taken) == Failure::none) {
     std::vector<uint8_t> binary;
     const uint64_t at = load_u32le(image.data() + header_field::arm7_rom_offset);
     const uint64_t size = load_u32le(image.data() + header_field::arm7_size);

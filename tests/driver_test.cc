@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "cli/console_messages.h"
 #include "cli/driver.h"
 #include "rom/extract_arm7.h"
 #include "rom/cartridge_header.h"
@@ -117,7 +118,7 @@ TEST(Driver, ReplacesAnOldOutputAndRemovesItWhenTheInputIsUnreadable) {
 
   ASSERT_TRUE(write_bytes(folder.dir + "gone-arm7fixed.nds", {9, 9, 9}));
   EXPECT_EQ(1, run_tool(folder.tool, {"gone.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_rebuilding, message_input_unreadable}), output);
+  EXPECT_EQ(says({message_rebuilding, message_game_unopenable}), output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game-arm7fixed.nds",
                                       "game.nds"}),
             list_dir(folder.dir));
@@ -131,7 +132,7 @@ TEST(Driver, RefusedImageLeavesNothingBehind) {
                           image_from(std::string(kSampleGame) + "banner 0x500")));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_rebuilding, part_banner.in_replaced_stretch}), output);
+  EXPECT_EQ(says({message_rebuilding, failure_text(part_banner.in_replaced_stretch)}), output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game.nds"}),
             list_dir(folder.dir));
   remove_tree(folder.dir);
@@ -173,7 +174,7 @@ TEST(Driver, SeveralGamesAreEachFixedAsIfAloneAndCountedAtTheEnd) {
                             message_download_play + message_success;
   EXPECT_EQ(says({message_extracting, "[1/3] a.nds\n\n", fixed.c_str(),
                   "[2/3] broken.nds\n\n", message_rebuilding,
-                  part_banner.in_replaced_stretch, "[3/3] c.nds\n\n",
+                  failure_text(part_banner.in_replaced_stretch), "[3/3] c.nds\n\n",
                   fixed.c_str(), "2 of 3 games fixed.\n\n",
                   "Not fixed:\nbroken.nds\n\n"}),
             output);
@@ -383,6 +384,7 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
   ASSERT_TRUE(write_bytes(games + "bin", replacement_binary(0x300)));
   ASSERT_TRUE(write_bytes(games + "game.nds", image_from(kSampleGame)));
   ASSERT_TRUE(write_bytes(games + "-x.nds", image_from(kSampleGame)));
+  ASSERT_TRUE(write_bytes(games + "short.nds", std::vector<uint8_t>(100, 0x11)));
   ASSERT_TRUE(write_bytes(games + "broken.nds",
                           image_from(std::string(kSampleGame) + "banner 0x500")));
   const std::vector<std::string> tool_files = list_dir(folder.dir);
@@ -415,7 +417,7 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
   EXPECT_NE(std::string::npos, output.find("file name table: 0x00000600 -> 0x00000700\n"));
   EXPECT_NE(std::string::npos, output.find("banner: 0x00000700 -> 0x00000800\n"));
   EXPECT_NE(std::string::npos, output.find(", with the trailing fill cut.\n"));
-  EXPECT_NE(std::string::npos, output.find(part_banner.in_replaced_stretch));
+  EXPECT_NE(std::string::npos, output.find(failure_text(part_banner.in_replaced_stretch)));
   EXPECT_NE(std::string::npos, output.find("1 of 2 games would be fixed.\n\n"));
   EXPECT_EQ(std::string::npos, output.find("Press any key"));
   EXPECT_EQ(before, list_dir(games));
@@ -440,6 +442,9 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
        "The " + games + "none could not be read!\n\n"},
       {{"--arm7", donor, games + "game.nds"}, 1,
        "The " + donor + " is a whole game image; use it as donor.nds or with --donor!\n\n"},
+      // Named as given, whichever way the build merged its texts.
+      {{"--donor", "\"" + games + "short.nds\"", games + "game.nds"}, 1,
+       "The " + games + "short.nds could not be read!\n\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.status, run_tool(folder.tool, c.args, folder.dir, &output)) << c.args[0];

@@ -356,7 +356,7 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
     // A FIFO as the game is refused at once, as an unreadable game is.
     ASSERT_EQ(0, ::mkfifo((folder.dir + "fifo.nds").c_str(), 0644));
     EXPECT_EQ(1, run_tool(folder.tool, {"fifo.nds"}, folder.dir, &output));
-    EXPECT_EQ(says({message_rebuilding, message_input_unreadable}), output);
+    EXPECT_EQ(says({message_rebuilding, message_game_unopenable}), output);
     remove_tree(folder.dir);
   }
   // A FIFO named arm7.bin is there but cannot be read, so no donor is

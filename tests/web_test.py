@@ -181,8 +181,9 @@ class Browser:
     def results_state(self):
         return self.driver.find_element(By.ID, 'results').get_attribute('data-state')
 
-    def run_batch(self, *games):
-        """Picks `games`, waits for the batch to start and end, and returns
+    def run_batch(self, *games, then=None):
+        """Picks `games`, calls `then` (which may pick the replacement the
+        games wait for), waits for the batch to start and end, and returns
         the links: [(name, element)]."""
         started = self.driver.execute_script(
             "window.__states = []; new MutationObserver(function () {"
@@ -191,6 +192,8 @@ class Browser:
             " attributeFilter: ['data-state']}); return true;")
         assert started
         self.pick('games', *games)
+        if then:
+            then()
         self.wait(lambda: 'working' in self.driver.execute_script('return window.__states')
                   and self.results_state() == 'done', 'the batch to end')
         return [(a.get_attribute('download'), a) for a in
@@ -291,6 +294,26 @@ def small_batches(origin, url):
             same_file(expected, browser.download(*links[0], os.path.getsize(expected)))
         check(f'{origin}: after a reload the remembered replacement is used',
               remembered_after_reload)
+
+        def a_game_gone_before_its_turn():
+            # Forgotten, the replacement is asked for again; the games wait
+            # for it, and one of them is gone by the time its turn comes.
+            browser.driver.find_element(By.ID, 'forget').click()
+            browser.wait(lambda: 'None yet' in browser.text('chosen'), 'the forgetting')
+            gone = os.path.join(folder, 'in', 'gone.nds')
+            shutil.copy(game, gone)
+
+            def remove_it_and_pick_the_donor():
+                browser.wait(lambda: 'Waiting' in browser.text('status'), 'the games to wait')
+                os.remove(gone)
+                browser.pick('replacement', donor)
+            links = browser.run_batch(game, gone, then=remove_it_and_pick_the_donor)
+            assert [name for name, _ in links] == ['game-arm7fixed.nds'], links
+            log = browser.text('log')
+            assert log.endswith('1 of 2 games fixed.\n\nNot fixed:\ngone.nds\n\n'), log
+            assert 'not fixed' in browser.text('status'), browser.text('status')
+        check(f'{origin}: a game gone before its turn is counted as not fixed, after #forget',
+              a_game_gone_before_its_turn)
 
         def narrow_and_by_keyboard():
             driver = browser.driver

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cli/console_messages.h"
 #include "rom/messages.h"
 #include "platform/platform.h"
 

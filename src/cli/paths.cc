@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
+
 std::string program_directory(const std::string& path) {
-  size_t last = path.find_last_of("\\/");
-  if (last == std::string::npos) return std::string();
-  return path.substr(0, last + 1);
+  return folder_part(path);
 }
 
 void strip_quotes(std::string& text) {

@@ -104,6 +104,17 @@ bool sync_folder_of(const std::string& path) {
 #endif
 }
 
+// Flushes the stream and asks the system to put the data on the disk, so
+// that a rename after it cannot expose a file whose data was never stored.
+bool sync_file(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+  // Some file systems (pipes aside) refuse fsync; the data is then as safe
+  // as they make it, which is not a write error.
+  if (::fsync(::fileno(file)) != 0 && errno != EINVAL && errno != ENOTSUP)
+    return false;
+  return true;
+}
+
 void remove_temporary(const std::string& name) {
   ::unlink(name.c_str());
   pending_temporary_set = 0;
@@ -333,15 +344,6 @@ bool file_size(std::FILE* file, uint64_t* size) {
   return true;
 }
 
-bool sync_file(std::FILE* file) {
-  if (std::fflush(file) != 0) return false;
-  // Some file systems (pipes aside) refuse fsync; the data is then as safe
-  // as they make it, which is not a write error.
-  if (::fsync(::fileno(file)) != 0 && errno != EINVAL && errno != ENOTSUP)
-    return false;
-  return true;
-}
-
 uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
                         uint64_t out_offset, uint64_t length) {
 #if defined(__linux__)
@@ -393,16 +395,18 @@ std::string executable_path() {
 
 // Emscripten's isatty answers 1 even for a pipe; the page has no terminal.
 #if defined(__EMSCRIPTEN__)
-bool stdin_is_interactive() { return false; }
 bool stdout_is_terminal() { return false; }
 #else
-bool stdin_is_interactive() { return ::isatty(STDIN_FILENO) == 1; }
 bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 #endif
 
-bool wait_for_key_press() {
-  if (!stdin_is_interactive()) return false;
-  std::fputs("Press any key to continue . . . ", stdout);
+bool wait_for_key_press(const char* prompt) {
+#if defined(__EMSCRIPTEN__)
+  (void)prompt;
+  return false;
+#else
+  if (::isatty(STDIN_FILENO) != 1) return false;
+  std::fputs(prompt, stdout);
   std::fflush(stdout);
   // Ctrl+C at the prompt ends the run through the signal handler, which
   // puts the terminal back as it was.
@@ -425,6 +429,7 @@ bool wait_for_key_press() {
   std::fputs("\n", stdout);
   std::fflush(stdout);
   return n == 1;
+#endif
 }
 
 unsigned long process_id() { return static_cast<unsigned long>(::getpid()); }

@@ -66,10 +66,16 @@ HANDLE handle_of(std::FILE* file) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
 }
 
-// The folder part of `path`, up to its last backslash or slash.
-std::string folder_of(const std::string& path) {
-  size_t last = path.find_last_of("\\/");
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+// Flushes the stream and asks the system to put the data on the disk, so
+// that a rename after it cannot expose a file whose data was never stored.
+bool sync_file(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+  return ::FlushFileBuffers(handle_of(file)) != 0;
+}
+
+bool stdin_is_interactive() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
 // A stream over `handle`, which it then owns; nullptr, with the handle
@@ -194,7 +200,7 @@ std::string join_path(const std::string& folder, const std::string& name) {
 
 bool begin_new_file(const std::string& path, NewFile* file) {
   *file = {nullptr, std::string()};
-  const std::string folder = folder_of(path);
+  const std::string folder = folder_part(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = temporary_name(folder, attempt);
     HANDLE handle = ::CreateFileW(system_path(candidate).c_str(),
@@ -216,7 +222,7 @@ bool begin_new_file(const std::string& path, NewFile* file) {
 }
 
 bool free_space_for(const std::string& path, uint64_t* bytes) {
-  const std::string folder = folder_of(path);
+  const std::string folder = folder_part(path);
   ULARGE_INTEGER available;
   if (!::GetDiskFreeSpaceExW(system_path(folder.empty() ? "." : folder).c_str(),
                              &available, nullptr, nullptr))
@@ -282,11 +288,6 @@ bool file_size(std::FILE* file, uint64_t* size) {
   return true;
 }
 
-bool sync_file(std::FILE* file) {
-  if (std::fflush(file) != 0) return false;
-  return ::FlushFileBuffers(handle_of(file)) != 0;
-}
-
 uint64_t copy_in_kernel(std::FILE*, uint64_t, std::FILE*, uint64_t, uint64_t) {
   return 0;  // the plain copy serves
 }
@@ -310,18 +311,13 @@ std::string executable_path() {
   return to_utf8(path.data(), path.size());
 }
 
-bool stdin_is_interactive() {
-  DWORD mode = 0;
-  return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
-}
-
 bool stdout_is_terminal() {
   // Not _isatty, which is true for NUL as well.
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
-bool wait_for_key_press() {
+bool wait_for_key_press(const char*) {
   // The command interpreter's own prompt, as users of the tool know it;
   // only at a console, since from a pipe it would wait for the pipe to
   // close.

@@ -1,5 +1,7 @@
 // Brenvik: the few operating-system calls the tool needs, one file per
-// platform behind this interface (platform-posix.cc, platform-win32.cc).
+// platform behind this interface (platform-posix.cc, platform-win32.cc),
+// and what they share (platform-common.cc). Nothing here calls up into the
+// library.
 // Paths are UTF-8 byte strings everywhere; on POSIX they reach the system
 // unchanged, on Windows they are turned into UTF-16 here and nowhere else.
 #ifndef BRENVIK_PLATFORM_PLATFORM_H_
@@ -82,6 +84,12 @@ extern bool unnamed_files_enabled;
 /// any output name the file system accepts leaves room for it.
 std::string temporary_name(const std::string& folder, int attempt);
 
+/// The folder part of `path` up to and including its last backslash or
+/// slash, both counting as separators; empty when it has neither. (Where
+/// a backslash is a character of a name, the POSIX file keeps its own
+/// split.)
+std::string folder_part(const std::string& path);
+
 /// Sets up how the process meets signals: a closed standard output
 /// (SIGPIPE) is ignored, since a lost message is no reason to drop a
 /// finished rebuild, and so is the file-size limit (SIGXFSZ), so that a
@@ -112,10 +120,6 @@ bool seek_file(std::FILE* file, uint64_t offset);
 /// The size of an open file, taken without moving its position for good.
 bool file_size(std::FILE* file, uint64_t* size);
 
-/// Flushes the stream and asks the system to put the data on the disk, so
-/// that a rename after it cannot expose a file whose data was never stored.
-bool sync_file(std::FILE* file);
-
 /// Copies up to `length` bytes between two files inside the kernel, at the
 /// given offsets, without touching either stream's position or buffer
 /// (`out` must have been flushed). Returns how many bytes were copied: less
@@ -128,18 +132,16 @@ uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
 /// the system cannot tell.
 std::string executable_path();
 
-/// True when standard input is a terminal or console a person can press a
-/// key on.
-bool stdin_is_interactive();
-
 /// True when standard output is a terminal or console a person reads, where
 /// a line can be redrawn in place.
 bool stdout_is_terminal();
 
-/// Waits for a key press the way the platform's console does. Returns true
+/// Waits for a key press the way the platform's console does: on POSIX
+/// systems `prompt` is printed first, only when it will wait; Windows
+/// leaves the prompt to the command interpreter's own "pause". Returns true
 /// when it waited for a key, false when it could not (no terminal, or input
 /// at its end), so callers never loop on a pause that returns at once.
-bool wait_for_key_press();
+bool wait_for_key_press(const char* prompt);
 
 /// A number that tells this process from others running at the same time.
 unsigned long process_id();

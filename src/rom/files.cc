@@ -7,9 +7,7 @@
 #include "platform/platform.h"
 
 std::string arm7_path;
-std::FILE* arm7_scratch = nullptr;
 bool kernel_copy_enabled = true;
-bool unnamed_files_enabled = true;
 
 bool file_exists(const std::string& path) {
   if (is_special_file(path)) return true;
@@ -74,9 +72,4 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
     advance_progress(piece);
   }
   return io_ok;
-}
-
-std::string temporary_name(const std::string& folder, int attempt) {
-  return folder + ".brenvik-" + std::to_string(process_id()) + "-" +
-         std::to_string(attempt) + ".tmp";
 }

@@ -8,14 +8,10 @@
 #include <memory>
 #include <string>
 
-/// Where the replacement ARM7 binary lives: the tool's directory followed by
-/// `arm7.bin`. Set by the driver before anything reads it.
+/// Where the console's replacement ARM7 binary lives: the tool's directory
+/// followed by `arm7.bin`, or the file --arm7 names. Set by the driver
+/// before anything reads it; `rebuild_game` rebuilds with it.
 extern std::string arm7_path;
-
-/// When set, the replacement ARM7 binary of this run instead of the file
-/// at `arm7_path`: a binary taken from a donor for one run, held in a
-/// scratch file that is never left behind (see `open_scratch_file`).
-extern std::FILE* arm7_scratch;
 
 /// An open file that is closed when it goes out of scope.
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;

@@ -1,6 +1,6 @@
 #include "rom/fix_game.h"
 
-#include "platform/platform.h"
+#include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "rom/messages.h"
 #include "rom/output_name.h"
@@ -11,26 +11,40 @@ namespace {
 // A binary loaded at another address than it was built for does not run:
 // the game keeps its own addresses in its header, so a donor from another
 // family gives a game that cannot start.
-bool warn_of_addresses(const std::string& input_path,
-                       const ReplacementOrigin& origin) {
-  Arm7Addresses game;
-  if (!origin.from_donor || !read_arm7_addresses(input_path, &game))
+bool warn_of_addresses(const OpenedGame& game, const Replacement& replacement) {
+  if (!replacement.from_donor ||
+      !game_header_has(game, header_field::arm7_ram_address + 4))
     return false;
-  if (origin.donor.ram != game.ram)
-    print_formatted(message_address_warning, origin.donor.ram, game.ram);
-  else if (origin.donor.entry != game.entry)
-    print_formatted(message_address_warning, origin.donor.entry, game.entry);
+  const uint32_t entry =
+      header_u32(game.header, header_field::arm7_entry_address);
+  const uint32_t ram = header_u32(game.header, header_field::arm7_ram_address);
+  if (replacement.donor.ram != ram)
+    print_formatted(message_address_warning, replacement.donor.ram, ram);
+  else if (replacement.donor.entry != entry)
+    print_formatted(message_address_warning, replacement.donor.entry, entry);
   else
     return false;
   return true;
 }
 
-void print_list(const char* heading, const std::vector<std::string>& games) {
-  if (games.empty()) return;
-  print_message(heading);
-  for (const std::string& game : games)
-    print_formatted(message_not_fixed_game, game.c_str());
-  print_message("\n");
+// The game opened once for the address check and the rebuild, or its plan.
+GameOutcome fix_or_check(const std::string& input_path,
+                         const Replacement& replacement, bool checking) {
+  GameOutcome outcome = {false, false, std::string()};
+  if (!has_room_for_suffix(input_path)) return outcome;
+  const OpenedGame game = open_game(input_path);
+  const bool warned = warn_of_addresses(game, replacement);
+  outcome.output_path = fixed_output_path(input_path);
+  if (checking) {
+    outcome.fixed = check_rebuild(game, replacement.size, outcome.output_path);
+  } else {
+    outcome.fixed =
+        rebuild_opened_game(game, replacement, outcome.output_path) &&
+        file_exists(outcome.output_path);
+    if (outcome.fixed) print_message(message_success);
+  }
+  outcome.warned = outcome.fixed && warned;
+  return outcome;
 }
 
 }  // namespace
@@ -44,30 +58,11 @@ bool has_room_for_suffix(const std::string& input_path) {
 }
 
 GameOutcome fix_game(const std::string& input_path,
-                     const ReplacementOrigin& origin) {
-  if (!has_room_for_suffix(input_path)) return {false, false};
-  const bool warned = warn_of_addresses(input_path, origin);
-  const std::string output_path = fixed_output_path(input_path);
-  remove_file(output_path);
-  bool written = rebuild_game(output_path, input_path) == 1 &&
-                 file_exists(output_path);
-  if (written) print_message(message_success);
-  return {written, written && warned};
+                     const Replacement& replacement) {
+  return fix_or_check(input_path, replacement, false);
 }
 
-GameOutcome check_game(const std::string& input_path, uint64_t arm7_size,
-                       const ReplacementOrigin& origin) {
-  if (!has_room_for_suffix(input_path)) return {false, false};
-  const bool warned = warn_of_addresses(input_path, origin);
-  const bool fixable =
-      check_rebuild(fixed_output_path(input_path), input_path, arm7_size);
-  return {fixable, fixable && warned};
-}
-
-void print_games_summary(const char* count_message, size_t count,
-                         const std::vector<std::string>& not_fixed,
-                         const std::vector<std::string>& warned) {
-  print_formatted(count_message, count - not_fixed.size(), count);
-  print_list(message_not_fixed, not_fixed);
-  print_list(message_with_warnings, warned);
+GameOutcome check_game(const std::string& input_path,
+                       const Replacement& replacement) {
+  return fix_or_check(input_path, replacement, true);
 }

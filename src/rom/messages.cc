@@ -4,41 +4,61 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/platform.h"
-
 namespace {
 
-struct ProgressLine {
+struct ProgressCount {
   bool active;
   uint64_t total;
   uint64_t done;
-  uint64_t next_draw;
-  size_t drawn_length;  // what the erase must cover
+  uint64_t next_report;
 };
-ProgressLine progress = {false, 0, 0, 0, 0};
+ProgressCount progress = {false, 0, 0, 0};
 MessageSink message_sink = nullptr;
 ProgressSink progress_sink = nullptr;
 
-void erase_progress_line() {
-  if (progress.drawn_length == 0) return;
-  std::string blank = "\r" + std::string(progress.drawn_length, ' ') + "\r";
-  std::fputs(blank.c_str(), stdout);
-  progress.drawn_length = 0;
-}
-
-void draw_progress_line() {
-  if (progress_sink) {
-    progress_sink(progress.done, progress.total);
-    return;
+// The texts of parts that lie where the rebuild cannot carry them; each
+// value in `Failure` that names a part has one here.
+const char* part_failure_text(Failure failure) {
+  switch (failure) {
+    case Failure::arm9_in_replaced_stretch:
+      return "The game's arm9 binary lies between its arm7 binary and its "
+             "file name table!\n\n";
+    case Failure::arm9_past_used_area:
+      return "The game's arm9 binary lies past its used area!\n\n";
+    case Failure::arm9_overlays_in_replaced_stretch:
+      return "The game's arm9 overlay table lies between its arm7 binary and "
+             "its file name table!\n\n";
+    case Failure::arm9_overlays_past_used_area:
+      return "The game's arm9 overlay table lies past its used area!\n\n";
+    case Failure::arm7_overlays_in_replaced_stretch:
+      return "The game's arm7 overlay table lies between its arm7 binary and "
+             "its file name table!\n\n";
+    case Failure::arm7_overlays_past_used_area:
+      return "The game's arm7 overlay table lies past its used area!\n\n";
+    case Failure::banner_in_front_of_fnt:
+      return "The game's banner lies in front of its file name table!\n\n";
+    case Failure::banner_outside:
+      return "The game's banner lies outside the image!\n\n";
+    case Failure::debug_rom_in_replaced_stretch:
+      return "The game's debug rom lies between its arm7 binary and its file "
+             "name table!\n\n";
+    case Failure::debug_rom_past_used_area:
+      return "The game's debug rom lies past its used area!\n\n";
+    case Failure::dsi_arm9_in_replaced_stretch:
+      return "The game's DSi arm9 binary lies between its arm7 binary and its "
+             "file name table!\n\n";
+    case Failure::dsi_arm7_in_replaced_stretch:
+      return "The game's DSi arm7 binary lies between its arm7 binary and its "
+             "file name table!\n\n";
+    case Failure::digest_table_in_replaced_stretch:
+      return "The game's DSi digest table lies between its arm7 binary and "
+             "its file name table!\n\n";
+    case Failure::modcrypt_area_in_replaced_stretch:
+      return "The game's DSi modcrypt area lies between its arm7 binary and "
+             "its file name table!\n\n";
+    default:
+      return "";
   }
-  char line[96];
-  const unsigned percent = unsigned(progress.done * 100 / progress.total);
-  int length = std::snprintf(line, sizeof line, message_progress, percent,
-                             (unsigned long long)(progress.done >> 20),
-                             (unsigned long long)(progress.total >> 20));
-  std::fputs(line, stdout);
-  std::fflush(stdout);
-  if (length > 1) progress.drawn_length = size_t(length) - 1;  // the '\r'
 }
 
 }  // namespace
@@ -48,7 +68,6 @@ void print_message(const char* text) {
     message_sink(text);
     return;
   }
-  erase_progress_line();
   std::fputs(text, stdout);
   std::fflush(stdout);
 }
@@ -65,28 +84,61 @@ void print_formatted(const char* format, ...) {
   print_message(text.c_str());
 }
 
-void set_message_sinks(MessageSink messages, ProgressSink progress) {
+void set_message_sinks(MessageSink messages, ProgressSink progress_to) {
   message_sink = messages;
-  progress_sink = progress;
+  progress_sink = progress_to;
 }
 
 void begin_progress(uint64_t total) {
-  const bool seen = progress_sink != nullptr || stdout_is_terminal();
-  progress = {total > kProgressThreshold && seen, total, 0, kProgressStep, 0};
+  progress = {progress_sink != nullptr && total > kProgressThreshold, total, 0,
+              kProgressStep};
 }
 
 void advance_progress(uint64_t bytes) {
   if (!progress.active) return;
   progress.done += bytes;
-  if (progress.done < progress.next_draw) return;
-  progress.next_draw = progress.done + kProgressStep;
-  draw_progress_line();
+  if (progress.done < progress.next_report) return;
+  progress.next_report = progress.done + kProgressStep;
+  progress_sink(progress.done, progress.total);
 }
 
 bool progress_shown() { return progress.active; }
 
 void end_progress() {
-  erase_progress_line();
-  std::fflush(stdout);
+  if (progress.active) progress_sink(0, 0);
   progress.active = false;
+}
+
+const char* failure_text(Failure failure) {
+  switch (failure) {
+    case Failure::none: return "";
+    case Failure::donor_unreadable: return message_donor_unreadable;
+    case Failure::donor_arm7_outside: return message_donor_arm7_outside;
+    case Failure::donor_arm7_empty: return message_donor_arm7_empty;
+    case Failure::arm7_not_written: return message_arm7_not_written;
+    case Failure::game_unopenable: return message_game_unopenable;
+    case Failure::header_short: return message_header_short;
+    case Failure::no_file_system: return message_no_file_system;
+    case Failure::arm7_outside: return message_arm7_outside;
+    case Failure::arm7_into_fnt: return message_arm7_into_fnt;
+    case Failure::fnt_behind_fat: return message_fnt_behind_fat;
+    case Failure::fnt_outside: return message_fnt_outside;
+    case Failure::fat_outside: return message_fat_outside;
+    case Failure::fat_far_outside: return message_fat_far_outside;
+    case Failure::file_reversed: return message_file_reversed;
+    case Failure::file_misplaced: return message_file_misplaced;
+    case Failure::file_past_used: return message_file_past_used;
+    case Failure::dsi_area_overrun: return message_dsi_area_overrun;
+    case Failure::too_large: return message_too_large;
+    case Failure::arm7_unreadable: return message_arm7_unreadable;
+    case Failure::arm7_empty: return message_arm7_empty;
+    case Failure::input_short: return message_input_short;
+    case Failure::output_failed: return message_output_failed;
+    case Failure::out_of_memory: return message_out_of_memory;
+    default: return part_failure_text(failure);
+  }
+}
+
+void print_failure(Failure failure) {
+  if (failure != Failure::none) print_message(failure_text(failure));
 }

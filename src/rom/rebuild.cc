@@ -17,19 +17,19 @@ namespace {
 
 // What the user hears about a failed transfer; a short read names the file
 // it came from.
-const char* io_failure(IoStatus status, const char* short_read_message) {
-  if (status == io_ok) return nullptr;
-  return status == io_short_read ? short_read_message : message_output_failed;
+Failure io_failure(IoStatus status, Failure short_read) {
+  if (status == io_ok) return Failure::none;
+  return status == io_short_read ? short_read : Failure::output_failed;
 }
 
 // The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
 // output already stands at the end of the new binary.
-const char* write_block(std::FILE* input, std::FILE* output,
+Failure write_block(std::FILE* input, std::FILE* output,
                         const RebuildPlan& plan, uint8_t* buffer) {
   const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
   IoStatus status = write_zeros(output, plan.new_fnt - new_arm7_end, buffer,
                                 kCopyBufferSize);
-  if (status != io_ok) return message_output_failed;
+  if (status != io_ok) return Failure::output_failed;
 
   // Whatever lies between FNT and FAT comes along as it is. An empty FAT
   // may sit past the end of the input; the bytes up to it read as zero.
@@ -39,25 +39,26 @@ const char* write_block(std::FILE* input, std::FILE* output,
                       buffer, kCopyBufferSize);
   if (status == io_ok)
     status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
-  if (const char* failure = io_failure(status, message_input_short))
+  if (Failure failure = io_failure(status, Failure::input_short);
+        failure != Failure::none)
     return failure;
 
   const size_t piece_limit = kCopyBufferSize / 4 * 4;
   for (uint64_t done = 0; done < plan.fat_size;) {
     size_t piece = size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
     if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
-      return message_input_short;
+      return Failure::input_short;
     for (size_t at = 0; at + 4 <= piece; at += 4)
       store_u32le(buffer + at, relocate_fat_word(load_u32le(buffer + at), plan));
-    if (write_all(output, buffer, piece) != io_ok) return message_output_failed;
+    if (write_all(output, buffer, piece) != io_ok) return Failure::output_failed;
     done += piece;
   }
-  return nullptr;
+  return Failure::none;
 }
 
 // The tail behind the old FAT end, its final chunk cut to the length the
 // plan found, and a DSi area that stays at its own offsets behind it.
-const char* write_tail(std::FILE* input, std::FILE* output,
+Failure write_tail(std::FILE* input, std::FILE* output,
                        uint64_t output_offset, const RebuildPlan& plan,
                        uint8_t* buffer) {
   if (plan.tail_length > 0) {
@@ -68,41 +69,45 @@ const char* write_tail(std::FILE* input, std::FILE* output,
     IoStatus status =
         copy_bytes(input, plan.old_fat_end, output, output_offset,
                    in_front + from_input, buffer, kCopyBufferSize);
-    if (const char* failure = io_failure(status, message_input_short))
+    if (Failure failure = io_failure(status, Failure::input_short);
+          failure != Failure::none)
       return failure;
     // Rounding the kept length up to 4 can reach up to 3 bytes past the
     // chunk; they go out as 0xFF fill.
     const uint8_t fill[3] = {0xFF, 0xFF, 0xFF};
     status = write_all(output, fill, size_t(plan.final_kept - from_input));
-    if (status != io_ok) return message_output_failed;
+    if (status != io_ok) return Failure::output_failed;
     output_offset += in_front + plan.final_kept;
   }
-  if (plan.dsi_copy_end <= output_offset) return nullptr;
+  if (plan.dsi_copy_end <= output_offset) return Failure::none;
   return io_failure(copy_bytes(input, output_offset, output, output_offset,
                                plan.dsi_copy_end - output_offset, buffer,
                                kCopyBufferSize),
-                    message_input_short);
+                    Failure::input_short);
 }
 
-const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
-                        CartridgeHeader header, const RebuildPlan& plan,
-                        uint8_t* buffer) {
+Failure write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
+                    CartridgeHeader header, const RebuildPlan& plan,
+                    uint8_t* buffer) {
   // The head goes out whole, old header included; the new header replaces
   // its first 512 bytes once everything behind it is written.
   IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
                                buffer, kCopyBufferSize);
-  if (const char* failure = io_failure(status, message_input_short))
+  if (Failure failure = io_failure(status, Failure::input_short);
+        failure != Failure::none)
     return failure;
   status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset,
                       plan.new_arm7_size, buffer, kCopyBufferSize);
-  if (const char* failure = io_failure(status, message_arm7_unreadable))
+  if (Failure failure = io_failure(status, Failure::arm7_unreadable);
+        failure != Failure::none)
     return failure;
-  if (const char* failure = write_block(input, output, plan, buffer))
+  if (Failure failure = write_block(input, output, plan, buffer);
+        failure != Failure::none)
     return failure;
   const uint64_t tail_offset =
       plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
-  if (const char* failure =
-          write_tail(input, output, tail_offset, plan, buffer))
+  if (Failure failure = write_tail(input, output, tail_offset, plan, buffer);
+        failure != Failure::none)
     return failure;
 
   // Changed fields of the extended header are a patch of the head, which
@@ -112,72 +117,63 @@ const char* write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
                                    : CartridgeHeader::kSize;
   update_header(header, plan);
   seal_header(header);
-  if (!seek_file(output, 0)) return message_output_failed;
+  if (!seek_file(output, 0)) return Failure::output_failed;
   return io_failure(write_all(output, header.bytes, header_length),
-                    message_input_short);
+                    Failure::input_short);
 }
 
-// The input's header and the plan of its rebuild around a binary of
-// `new_arm7_size` bytes; nullptr, or what is wrong with the image.
-const char* read_and_plan(std::FILE* input, uint64_t new_arm7_size,
-                          uint8_t* buffer, CartridgeHeader* header,
-                          RebuildPlan* plan) {
-  uint64_t input_size = 0;
-  if (!file_size(input, &input_size)) return message_input_short;
-  if (input_size < CartridgeHeader::kSize) return message_header_short;
-  *header = {};
-  const size_t header_read = size_t(std::min<uint64_t>(
-      input_size, CartridgeHeader::kExtendedEnd));
-  if (read_exact(input, 0, header->bytes, header_read) != io_ok)
-    return message_input_short;
-  if (new_arm7_size == 0) return message_arm7_empty;
-  return plan_rebuild(*header, input, input_size, new_arm7_size, buffer,
-                      kCopyBufferSize, plan);
+// The game's header and the plan of its rebuild around a binary of
+// `new_arm7_size` bytes; or what is wrong with the image.
+Failure read_and_plan(const OpenedGame& game, uint64_t new_arm7_size,
+                      uint8_t* buffer, CartridgeHeader* header,
+                      RebuildPlan* plan) {
+  if (!game.size_known) return Failure::input_short;
+  if (game.size < CartridgeHeader::kSize) return Failure::header_short;
+  if (!game.header_read) return Failure::input_short;
+  *header = game.header;
+  if (new_arm7_size == 0) return Failure::arm7_empty;
+  return plan_rebuild(*header, game.file.get(), game.size, new_arm7_size,
+                      buffer, kCopyBufferSize, plan);
 }
 
-// The replacement binary: the run's scratch copy, or the file at
-// `arm7_path`.
-FilePtr open_replacement() {
-  if (arm7_scratch) return FilePtr(arm7_scratch, [](std::FILE*) { return 0; });
-  return FilePtr(open_for_reading(arm7_path), std::fclose);
-}
-
-// Everything after the input is open. Nothing is created until the image
+// Everything after the game is open. Nothing is created until the image
 // has been checked, and the output takes its name only when it is whole.
-const char* rebuild_from(std::FILE* input, const std::string& output_path) {
-  FilePtr arm7 = open_replacement();
+Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
+                     const std::string& output_path) {
+  FilePtr arm7 = open_replacement(replacement);
   uint64_t new_arm7_size = 0;
   if (!arm7 || !file_size(arm7.get(), &new_arm7_size))
-    return message_arm7_unreadable;
+    return Failure::arm7_unreadable;
 
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
-  if (!buffer) return message_out_of_memory;
+  if (!buffer) return Failure::out_of_memory;
 
   CartridgeHeader header;
   RebuildPlan plan;
-  if (const char* refusal =
-          read_and_plan(input, new_arm7_size, buffer.get(), &header, &plan))
+  if (Failure refusal =
+          read_and_plan(game, new_arm7_size, buffer.get(), &header, &plan);
+      refusal != Failure::none)
     return refusal;
 
   // A card that cannot take the whole game is told at once, before a byte
   // is written; the old output is already gone and its space free.
   uint64_t free_bytes = 0;
   if (free_space_for(output_path, &free_bytes) && free_bytes < plan.output_size)
-    return message_output_failed;
+    return Failure::output_failed;
   NewFile output;
-  if (!begin_new_file(output_path, &output)) return message_output_failed;
+  if (!begin_new_file(output_path, &output)) return Failure::output_failed;
   if (!reserve_space(&output, plan.output_size)) {
     abandon_new_file(&output);
-    return message_output_failed;
+    return Failure::output_failed;
   }
   begin_progress(plan.output_size);
-  const char* failure = write_image(input, arm7.get(), output.stream, header,
-                                    plan, buffer.get());
+  Failure failure = write_image(game.file.get(), arm7.get(), output.stream,
+                                header, plan, buffer.get());
   end_progress();
-  if (failure)
+  if (failure != Failure::none)
     abandon_new_file(&output);
   else if (!commit_new_file(&output, output_path))
-    failure = message_output_failed;
+    failure = Failure::output_failed;
   return failure;
 }
 
@@ -206,44 +202,60 @@ void report_plan(const std::string& output_path, CartridgeHeader header,
 
 }  // namespace
 
-int rebuild_game(const std::string& output_path, const std::string& input_path) {
-  if (file_exists(output_path)) remove_file(output_path);
-  print_message(message_rebuilding);
-  std::FILE* input = open_for_reading(input_path);
-  if (!input) {
-    print_message(message_input_unreadable);
-    return -1;
-  }
-  build_crc16_table();
-  const char* failure = rebuild_from(input, output_path);
-  std::fclose(input);
-  if (failure) {
-    print_message(failure);
-    return -1;
-  }
-  return 1;
+OpenedGame open_game(const std::string& path) {
+  OpenedGame game;
+  game.file.reset(open_for_reading(path));
+  if (!game.file || !file_size(game.file.get(), &game.size)) return game;
+  game.size_known = true;
+  game.header_length = size_t(
+      std::min<uint64_t>(game.size, CartridgeHeader::kExtendedEnd));
+  game.header_read = read_exact(game.file.get(), 0, game.header.bytes,
+                                game.header_length) == io_ok;
+  return game;
 }
 
-bool check_rebuild(const std::string& output_path,
-                   const std::string& input_path, uint64_t new_arm7_size) {
-  FilePtr input(open_for_reading(input_path), std::fclose);
-  if (!input) {
-    print_message(message_input_unreadable);
+bool game_header_has(const OpenedGame& game, uint32_t end) {
+  return game.header_read && game.header_length >= end;
+}
+
+int rebuild_game(const std::string& output_path, const std::string& input_path) {
+  const OpenedGame game = open_game(input_path);
+  return rebuild_opened_game(game, replacement_at(arm7_path), output_path) ? 1
+                                                                           : -1;
+}
+
+bool rebuild_opened_game(const OpenedGame& game, const Replacement& replacement,
+                         const std::string& output_path) {
+  if (file_exists(output_path)) remove_file(output_path);
+  print_message(message_rebuilding);
+  if (!game.file) {
+    print_message(message_game_unopenable);
+    return false;
+  }
+  build_crc16_table();
+  const Failure failure = rebuild_from(game, replacement, output_path);
+  print_failure(failure);
+  return failure == Failure::none;
+}
+
+bool check_rebuild(const OpenedGame& game, uint64_t new_arm7_size,
+                   const std::string& output_path) {
+  if (!game.file) {
+    print_message(message_game_unopenable);
     return false;
   }
   build_crc16_table();
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
   if (!buffer) {
-    print_message(message_out_of_memory);
+    print_failure(Failure::out_of_memory);
     return false;
   }
   CartridgeHeader header;
   RebuildPlan plan;
-  if (const char* refusal = read_and_plan(input.get(), new_arm7_size,
-                                          buffer.get(), &header, &plan)) {
-    print_message(refusal);
-    return false;
-  }
+  const Failure refusal =
+      read_and_plan(game, new_arm7_size, buffer.get(), &header, &plan);
+  print_failure(refusal);
+  if (refusal != Failure::none) return false;
   report_plan(output_path, header, plan);
   return true;
 }

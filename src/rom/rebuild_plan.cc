@@ -54,21 +54,21 @@ struct FileScan {
 // `shift` along with its address. A file that runs past the end of the
 // input is the input's own damage and is carried as far as it goes. The
 // files behind the FAT are measured against `limit`.
-const char* scan_files(const RebuildPlan& plan, FileScan& scan, uint64_t limit) {
+Failure scan_files(const RebuildPlan& plan, FileScan& scan, uint64_t limit) {
   scan.reach = {0, false};
   const uint64_t entries_bytes = plan.fat_size / 8 * 8;
   const size_t piece_limit = scan.buffer_size / 8 * 8;
   for (uint64_t done = 0; done < entries_bytes;) {
     size_t piece = size_t(std::min<uint64_t>(entries_bytes - done, piece_limit));
     if (read_exact(scan.input, plan.fat_offset + done, scan.buffer, piece) != io_ok)
-      return message_input_short;
+      return Failure::input_short;
     for (size_t at = 0; at < piece; at += 8) {
       uint64_t start = load_u32le(scan.buffer + at);
       uint64_t end = load_u32le(scan.buffer + at + 4);
       if (start == end) continue;
-      if (end < start) return message_file_reversed;
+      if (end < start) return Failure::file_reversed;
       if (end > plan.input_size || end <= plan.arm7_rom_offset) continue;
-      if (start < plan.old_fat_end) return message_file_misplaced;
+      if (start < plan.old_fat_end) return Failure::file_misplaced;
       if (start < limit)
         scan.reach.end = std::max(scan.reach.end, end);
       else
@@ -76,7 +76,7 @@ const char* scan_files(const RebuildPlan& plan, FileScan& scan, uint64_t limit) 
     }
     done += piece;
   }
-  return nullptr;
+  return Failure::none;
 }
 
 // The DSi area: every DSi region behind the FNT, up to the total size the
@@ -104,7 +104,7 @@ DsiArea find_dsi_area(const CartridgeHeader& header, const RebuildPlan& p,
 
 // Lengthens the carried stretch to the end of every region, the DSi area
 // and every file that starts inside it, until nothing more does.
-const char* extend_carried_stretch(RebuildPlan& p, const Region* regions,
+Failure extend_carried_stretch(RebuildPlan& p, const Region* regions,
                                    size_t region_count, const DsiArea& dsi,
                                    FileScan& files) {
   uint64_t& carried = p.carried_end;
@@ -116,12 +116,12 @@ const char* extend_carried_stretch(RebuildPlan& p, const Region* regions,
         carried = std::max(carried, r.end);
     }
     if (dsi.present && dsi.start < carried) carried = std::max(carried, dsi.end);
-    if (const char* failure = scan_files(p, files, carried)) return failure;
+    if (Failure failure = scan_files(p, files, carried); failure != Failure::none) return failure;
     carried = std::max(carried, files.reach.end);
     if (carried == before) break;
-    if (pass == kMaxFilePasses) return message_file_past_used;
+    if (pass == kMaxFilePasses) return Failure::file_past_used;
   }
-  return files.reach.beyond ? message_file_past_used : nullptr;
+  return files.reach.beyond ? Failure::file_past_used : Failure::none;
 }
 
 void move_field(RebuildPlan& plan, uint32_t field) {
@@ -131,26 +131,26 @@ void move_field(RebuildPlan& plan, uint32_t field) {
 
 // The structure every rebuild relies on: the ARM7 binary in front of the
 // FNT, the FNT in front of the FAT, both inside the image.
-const char* check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
+Failure check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
                             uint64_t fnt_end) {
-  if (p.fnt_offset == 0 && p.fat_offset == 0) return message_no_file_system;
+  if (p.fnt_offset == 0 && p.fat_offset == 0) return Failure::no_file_system;
   if (p.arm7_rom_offset < CartridgeHeader::kSize ||
       p.arm7_rom_offset > p.input_size || old_arm7_end > p.input_size)
-    return message_arm7_outside;
-  if (old_arm7_end > p.fnt_offset) return message_arm7_into_fnt;
-  if (p.fnt_offset > p.fat_offset) return message_fnt_behind_fat;
-  if (fnt_end > p.input_size) return message_fnt_outside;
+    return Failure::arm7_outside;
+  if (old_arm7_end > p.fnt_offset) return Failure::arm7_into_fnt;
+  if (p.fnt_offset > p.fat_offset) return Failure::fnt_behind_fat;
+  if (fnt_end > p.input_size) return Failure::fnt_outside;
   // Packers put the empty FAT of a program without files at, or even past,
   // the end of the file; such a FAT holds nothing to read.
-  if (p.fat_size > 0 && p.old_fat_end > p.input_size) return message_fat_outside;
-  if (p.fat_offset > p.input_size + kEmptyFatSlack) return message_fat_far_outside;
-  return nullptr;
+  if (p.fat_size > 0 && p.old_fat_end > p.input_size) return Failure::fat_outside;
+  if (p.fat_offset > p.input_size + kEmptyFatSlack) return Failure::fat_far_outside;
+  return Failure::none;
 }
 
 // Each region stays in the head, moves with the tail (its field with it),
 // or lies where the rebuild would lose it. `keep_end` takes in the end of
 // every region that moves.
-const char* place_regions(RebuildPlan& p, const Region* regions,
+Failure place_regions(RebuildPlan& p, const Region* regions,
                           size_t region_count, bool dsi_moves,
                           uint64_t* keep_end) {
   for (size_t i = 0; i < region_count; ++i) {
@@ -168,7 +168,7 @@ const char* place_regions(RebuildPlan& p, const Region* regions,
     move_field(p, r.offset_field);
     *keep_end = std::max(*keep_end, r.end);
   }
-  return nullptr;
+  return Failure::none;
 }
 
 // The DSi fields that describe rather than name a region: the digest
@@ -192,7 +192,7 @@ void follow_dsi_fields(const CartridgeHeader& header, RebuildPlan& p,
 // own offsets: a DSi area that does not move, as on a cartridge, which the
 // DS part must not reach into; or, on a DSi image naming no DSi region
 // there, the bytes up to its total size, which trimmers keep.
-const char* plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
+Failure plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
                           const DsiArea& dsi, bool dsi_moves, uint64_t ds_end) {
   if (dsi.present && !dsi_moves) {
     // The area starts at the TWL region boundary where that lies in front
@@ -201,7 +201,7 @@ const char* plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
     const uint64_t boundary =
         uint64_t(header_u16(header, f::twl_region_start)) * kTwlRegionUnit;
     if (boundary >= p.carried_end && boundary < dsi.start) area_start = boundary;
-    if (ds_end > area_start) return message_dsi_area_overrun;
+    if (ds_end > area_start) return Failure::dsi_area_overrun;
     p.dsi_copy_end = dsi.end;
   } else if (!dsi.present && is_dsi_image(header) &&
              has_extended_header(header)) {
@@ -209,16 +209,16 @@ const char* plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
         header_u32(header, f::total_rom_size), p.input_size);
     if (total > p.carried_end) p.dsi_copy_end = total;
   }
-  return nullptr;
+  return Failure::none;
 }
 
 }  // namespace
 
-const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
+Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
                          uint64_t input_size, uint64_t new_arm7_size,
                          uint8_t* buffer, size_t buffer_size,
                          RebuildPlan* plan) {
-  if (input_size < CartridgeHeader::kSize) return message_header_short;
+  if (input_size < CartridgeHeader::kSize) return Failure::header_short;
 
   RebuildPlan p = {};
   p.input_size = input_size;
@@ -230,8 +230,9 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   p.old_used = header_u32(header, f::used_rom_size);
   p.old_fat_end = p.fat_offset + p.fat_size;
   const uint64_t fnt_end = p.fnt_offset + header_u32(header, f::fnt_size);
-  if (const char* failure = check_structure(
-          p, p.arm7_rom_offset + header_u32(header, f::arm7_size), fnt_end))
+  if (Failure failure = check_structure(
+          p, p.arm7_rom_offset + header_u32(header, f::arm7_size), fnt_end);
+        failure != Failure::none)
     return failure;
 
   p.new_fnt = (p.arm7_rom_offset + new_arm7_size + 15) / 16 * 16;
@@ -244,7 +245,7 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
 
   // The files first: each must lie where the rebuild keeps it, and the
   // furthest of them, the banner and the FAT stand in for a used size of 0.
-  if (const char* failure = scan_files(p, files, kNoLimit)) return failure;
+  if (Failure failure = scan_files(p, files, kNoLimit); failure != Failure::none) return failure;
   uint64_t used_area = p.old_used;
   if (used_area == 0) {
     used_area = std::max(files.reach.end, p.old_fat_end);
@@ -262,16 +263,16 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
       std::max(std::min(p.old_fat_end, input_size), fnt_end);
   p.carried_end = std::max(std::min(used_area + kSignatureRoom, input_size),
                            tables_end);
-  if (const char* failure =
-          extend_carried_stretch(p, regions, region_count, dsi, files))
+  if (Failure failure = extend_carried_stretch(p, regions, region_count, dsi, files);
+        failure != Failure::none)
     return failure;
   const bool dsi_moves = dsi.present && dsi.start < p.carried_end;
 
   // The trim keeps the used area, the tables and everything that moves.
   uint64_t keep_end = std::max(
       {std::min(used_area, p.carried_end), files.reach.end, tables_end});
-  if (const char* failure =
-          place_regions(p, regions, region_count, dsi_moves, &keep_end))
+  if (Failure failure = place_regions(p, regions, region_count, dsi_moves, &keep_end);
+        failure != Failure::none)
     return failure;
   if (dsi_moves) keep_end = std::max(keep_end, dsi.end);
   follow_dsi_fields(header, p, dsi_moves, &keep_end);
@@ -284,26 +285,27 @@ const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
     if (final_chunk_length(input, final_start, p.tail_length - in_front,
                            buffer, buffer_size, &p.final_kept,
                            &p.download_play) != io_ok)
-      return message_input_short;
+      return Failure::input_short;
     if (p.download_play && keep_end > final_start)
       p.final_kept = std::max(p.final_kept, round_up_4(keep_end - final_start));
   }
 
   const uint64_t block_length = p.old_fat_end - p.fnt_offset;
   const uint64_t ds_end = p.new_fnt + block_length + in_front + p.final_kept;
-  if (const char* failure = plan_dsi_copy(header, p, dsi, dsi_moves, ds_end))
+  if (Failure failure = plan_dsi_copy(header, p, dsi, dsi_moves, ds_end);
+        failure != Failure::none)
     return failure;
 
   p.output_size = std::max(ds_end, p.dsi_copy_end);
   if (!fits_field(int64_t(p.new_fnt) + int64_t(block_length)) ||
       p.output_size > kFieldLimit + 1 || new_arm7_size > kFieldLimit ||
       (p.old_used != 0 && !fits_field(int64_t(p.old_used) + p.shift)))
-    return message_too_large;
+    return Failure::too_large;
   for (size_t i = 0; i < p.moved_field_count; ++i)
     if (!fits_field(int64_t(header_u32(header, p.moved_fields[i])) + p.shift))
-      return message_too_large;
+      return Failure::too_large;
   *plan = p;
-  return nullptr;
+  return Failure::none;
 }
 
 uint64_t tail_in_front(const RebuildPlan& plan) {

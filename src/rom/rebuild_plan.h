@@ -9,6 +9,7 @@
 
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
+#include "rom/messages.h"
 
 /// Chunks of the tail copy are counted in this size from the old end of the
 /// FAT; only the last one is looked at for trimming.
@@ -55,10 +56,10 @@ struct RebuildPlan {
 /// Works out the plan for `header` of an image of `input_size` bytes and a
 /// replacement of `new_arm7_size` bytes, reading the FAT, the banner's
 /// version and the tail's final chunk from `input` (in pieces, through
-/// `buffer`). Returns nullptr when the rebuild carries every part of the
-/// game whole to where the new header names it, or the message that says
-/// what is wrong with the image.
-const char* plan_rebuild(const CartridgeHeader& header, std::FILE* input,
+/// `buffer`). Returns `Failure::none` when the rebuild carries every part
+/// of the game whole to where the new header names it, or what is wrong
+/// with the image.
+Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
                          uint64_t input_size, uint64_t new_arm7_size,
                          uint8_t* buffer, size_t buffer_size,
                          RebuildPlan* plan);

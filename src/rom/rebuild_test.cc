@@ -367,7 +367,7 @@ TEST(Rebuild, RefusesImagesItWouldDamageAndWritesNothing) {
       {"words 0x688 0x500 0x510", message_file_misplaced},  // dropped stretch
       {"words 0x688 0x3F0 0x410", message_file_misplaced},  // across the binary
       {"words 0x688 0x690 0x6A0", message_file_misplaced},  // across the FAT
-      {"banner 0x100", part_banner.in_replaced_stretch},
+      {"banner 0x100", failure_text(part_banner.in_replaced_stretch)},
       {"fnt 0 0\nfat 0 0", message_no_file_system},
       {"used 0xFFFFFF80", message_too_large},
   };
@@ -407,7 +407,7 @@ TEST(Rebuild, UnreadableInputOrReplacementLeavesNoOutput) {
   arm7_path = dir + "arm7.bin";
   testing::internal::CaptureStdout();
   EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "missing.nds"));
-  EXPECT_EQ(std::string(message_rebuilding) + message_input_unreadable,
+  EXPECT_EQ(std::string(message_rebuilding) + message_game_unopenable,
             testing::internal::GetCapturedStdout());
   EXPECT_EQ(std::vector<std::string>{"arm7.bin"}, list_dir(dir));
 
@@ -552,14 +552,14 @@ TEST(Rebuild, RefusesPartsTheNewBinaryWouldReplaceOrThatLieBeyondTheGame) {
     std::string change;
     const char* message;
   } cases[] = {
-      {"field 0x58 0x520\nfield 0x5C 0x40", part_arm7_overlays.in_replaced_stretch},
-      {"field 0x50 0x3C0\nfield 0x54 0x80", part_arm9_overlays.in_replaced_stretch},
-      {"field 0x20 0x200\nfield 0x2C 0x300", part_arm9.in_replaced_stretch},
-      {"field 0x160 0x7000\nfield 0x164 0x100", part_debug_rom.past_used_area},
-      {"banner 0x7000", part_banner.past_used_area},
-      {"banner 0x500", part_banner.in_replaced_stretch},
+      {"field 0x58 0x520\nfield 0x5C 0x40", failure_text(part_arm7_overlays.in_replaced_stretch)},
+      {"field 0x50 0x3C0\nfield 0x54 0x80", failure_text(part_arm9_overlays.in_replaced_stretch)},
+      {"field 0x20 0x200\nfield 0x2C 0x300", failure_text(part_arm9.in_replaced_stretch)},
+      {"field 0x160 0x7000\nfield 0x164 0x100", failure_text(part_debug_rom.past_used_area)},
+      {"banner 0x7000", failure_text(part_banner.past_used_area)},
+      {"banner 0x500", failure_text(part_banner.in_replaced_stretch)},
       {"fill 0x12 0x13 2\nfield 0x1D0 0x540\nfield 0x1DC 0x10",
-       part_dsi_arm7.in_replaced_stretch},
+       failure_text(part_dsi_arm7.in_replaced_stretch)},
       {"words 0x688 0x7000 0x7100", message_file_past_used},
   };
   const std::string larger = layout_of_size("0x8000");

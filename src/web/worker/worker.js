@@ -1,14 +1,23 @@
 // Brenvik in the browser: the worker's glue, put in front of the compiled
-// tool. It gives the tool a folder, /games, whose files are the page's
-// File objects, read in large slices and never whole, and whose new files
-// are gathered as Blob parts rather than in WebAssembly memory. It answers
-// the page's requests one at a time:
-//   {type: 'replacement', file}  -> {type: 'replacement', kind, bytes, name, entry, ram}
-//   {type: 'fix', file, index, count, arm7, kind, entry, ram}
-//                                -> {type: 'fixed', index, name, blob, wasmBytes}
-//   {type: 'finish', count}            -> {type: 'finished'}
-// and sends {type: 'message', text} and {type: 'progress', done, total}
-// while it works.
+// tool (brenvik_web.cc beside this file). It gives the tool a folder,
+// /games, whose files are the page's File objects, read in large slices
+// and never whole, and whose new files are gathered as Blob parts rather
+// than in WebAssembly memory. It answers the page's requests one at a time.
+//
+// The requests (page -> worker), each with the reply it gets:
+//   {type: 'replacement', file}
+//       -> {type: 'replacement', kind, bytes, name, entry, ram}
+//          kind is one of TAKEN's names: 'unusable', 'binary', 'donor'
+//   {type: 'begin', count}                 (no reply; starts a batch)
+//   {type: 'fix', file, arm7, kind, entry, ram}
+//       -> {type: 'fixed', name, blob, wasmBytes}   (blob null: not fixed)
+//   {type: 'finish'}  -> {type: 'finished', fixed}   (ends the batch)
+// While it works it sends {type: 'message', text} and
+// {type: 'progress', done, total}; once started, {type: 'ready',
+// wasmBytes}; a request that fails in this glue gets
+// {type: 'failed', request, text} in place of its reply.
+//
+// Written against Debian's Emscripten 3.1.6 (see cmake/web.cmake).
 
 var GAMES = '/games';
 var ARM7_FILE = '/arm7.bin';
@@ -19,7 +28,10 @@ var OUTPUT_PART = 4 << 20;     // bytes of output gathered into one Blob part; l
 var PATCHABLE_HEAD = 64 << 10; // the header is written again at the very end
 
 // Emscripten's libc numbers errors as WASI does.
-var ERRNO = {EPERM: 63, ENOENT: 44, EIO: 29};
+var ERRNO = {EPERM: 63, ENOENT: 44, EIO: 29, EINVAL: 28};
+
+// brenvik_take_replacement's results, by the numbers brenvik_web.cc gives.
+var TAKEN = ['unusable', 'binary', 'donor'];
 
 function OutputParts() {
   this.parts = [];
@@ -173,7 +185,7 @@ var GAMEFS = {
       var position = offset;
       if (whence === 1) position += stream.position;
       else if (whence === 2) position += GAMEFS.size(stream.node);
-      if (position < 0) throw new FS.ErrnoError(28);
+      if (position < 0) throw new FS.ErrnoError(ERRNO.EINVAL);
       return position;
     },
   },
@@ -190,37 +202,50 @@ function clearGames() {
 
 function wasmBytes() { return HEAPU8.length; }
 
+// The batch being fixed: the handle brenvik_begin_batch gave.
+var batch = 0;
+
 var handlers = {
   replacement: function (request) {
     var path = GAMEFS.addFile(request.file.name, request.file);
     try { FS.unlink(ARM7_FILE); } catch (e) { /* none yet */ }
-    var kind = Module.ccall('brenvik_take_replacement', 'number',
-                            ['string', 'string'], [path, ARM7_FILE]);
-    if (kind === 1)
+    var kind = TAKEN[Module.ccall('brenvik_take_replacement', 'number',
+                                  ['string', 'string'], [path, ARM7_FILE])];
+    if (kind === 'binary')
       FS.writeFile(ARM7_FILE, new Uint8Array(GAMEFS.reader.readAsArrayBuffer(request.file)));
-    var bytes = kind ? FS.readFile(ARM7_FILE) : null;
-    postMessage({type: 'replacement', kind: ['none', 'binary', 'donor'][kind],
-                 bytes: bytes, name: request.file.name,
+    var bytes = kind !== 'unusable' ? FS.readFile(ARM7_FILE) : null;
+    postMessage({type: 'replacement', kind: kind, bytes: bytes, name: request.file.name,
                  entry: Module._brenvik_donor_entry() >>> 0,
                  ram: Module._brenvik_donor_ram() >>> 0});
   },
-  fix: function (request) {
-    FS.writeFile(ARM7_FILE, request.arm7);
-    Module._brenvik_use_replacement(request.kind === 'donor' ? 1 : 0,
-                                         request.entry >>> 0, request.ram >>> 0);
-    var path = GAMEFS.addFile(request.file.name, request.file);
-    var fixed = Module.ccall('brenvik_fix_game', 'number',
-                             ['string', 'string', 'string', 'number', 'number'],
-                             [path, request.file.name, ARM7_FILE, request.index, request.count]);
-    var output = Module.ccall('brenvik_output_path', 'string', ['string'], [path]);
-    var blob = null;
-    if (fixed) blob = FS.lookupPath(output).node.output.blob();
-    postMessage({type: 'fixed', index: request.index, name: output.slice(GAMES.length + 1),
-                 blob: blob, wasmBytes: wasmBytes()});
+  begin: function (request) {
+    batch = Module._brenvik_begin_batch(request.count);
   },
-  finish: function (request) {
-    Module._brenvik_finish_batch(request.count);
-    postMessage({type: 'finished'});
+  fix: function (request) {
+    var name = request.file.name, blob = null;
+    try {
+      FS.writeFile(ARM7_FILE, request.arm7);
+      var path = GAMEFS.addFile(name, request.file);
+      var fixed = Module.ccall('brenvik_batch_fix', 'number',
+                               ['number', 'string', 'string', 'string', 'number', 'number', 'number'],
+                               [batch, path, name, ARM7_FILE, request.kind === 'donor' ? 1 : 0,
+                                request.entry >>> 0, request.ram >>> 0]);
+      var output = Module.ccall('brenvik_batch_output', 'string', ['number'], [batch]);
+      if (fixed) {
+        blob = FS.lookupPath(output).node.output.blob();
+        name = output.slice(GAMES.length + 1);
+      }
+    } catch (e) {
+      // The library counts the game all the same, so its summary is whole.
+      postMessage({type: 'message', text: String(e) + '\n\n'});
+      Module.ccall('brenvik_batch_not_fixed', null, ['number', 'string'], [batch, name]);
+    }
+    postMessage({type: 'fixed', name: name, blob: blob, wasmBytes: wasmBytes()});
+  },
+  finish: function () {
+    var fixed = Module._brenvik_finish_batch(batch);
+    batch = 0;
+    postMessage({type: 'finished', fixed: fixed});
   },
 };
 

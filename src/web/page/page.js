@@ -1,7 +1,8 @@
 // Brenvik in the browser: the page. It keeps the replacement, remembers it
 // for later visits, starts a batch when games and a replacement are both
 // there, and shows what the worker says. All the work is the worker's
-// (src/web/worker.js); every message shown in the log is the tool's own.
+// (../worker/worker.js, whose table of requests this follows); every
+// message shown in the log is the tool's own.
 (function () {
   'use strict';
 
@@ -117,7 +118,7 @@
     settle();
     ask({type: 'replacement', file: file}, 'replacement').then(function (reply) {
       state.reading--;
-      if (reply && reply.kind !== 'none') {
+      if (reply && reply.kind !== 'unusable') {
         var r = {bytes: reply.bytes, kind: reply.kind, name: reply.name,
                  entry: reply.entry, ram: reply.ram};
         state.replacement = r;
@@ -168,34 +169,34 @@
   }
 
   // A batch keeps the replacement it started with, whatever is picked
-  // while it runs.
+  // while it runs. The worker's library counts the games.
   function runBatch(files) {
     var r = state.replacement;
     state.running = true;
     clearResults();
     results.dataset.state = 'working';
     show('working', 'Fixing ' + files.length + (files.length === 1 ? ' game…' : ' games…'));
-    var refused = 0;
+    worker.postMessage({type: 'begin', count: files.length});
     var chain = Promise.resolve();
-    files.forEach(function (file, i) {
+    files.forEach(function (file) {
       chain = chain.then(function () {
-        return ask({type: 'fix', file: file, index: i + 1, count: files.length,
-                    arm7: r.bytes, kind: r.kind, entry: r.entry, ram: r.ram}, 'fixed');
+        return ask({type: 'fix', file: file, arm7: r.bytes, kind: r.kind,
+                    entry: r.entry, ram: r.ram}, 'fixed');
       }).then(function (reply) {
         progress.hidden = true;
-        if (!reply) { refused++; return addResult(file.name, null); }
+        if (!reply) return addResult(file.name, null);
         noteMemory(reply.wasmBytes);
-        if (!reply.blob) refused++;
-        addResult(reply.blob ? reply.name : file.name, reply.blob);
+        addResult(reply.name, reply.blob);
       });
     });
     chain.then(function () {
-      return ask({type: 'finish', count: files.length}, 'finished');
-    }).then(function () {
+      return ask({type: 'finish'}, 'finished');
+    }).then(function (reply) {
       state.running = false;
       results.dataset.state = 'done';
-      if (refused === 0) show('done', 'Done: ' + files.length + (files.length === 1 ? ' game' : ' games') + ' fixed. Save them from the list below.');
-      else show('refused', 'Done, but ' + refused + ' of ' + files.length + ' not fixed: see why in the messages.');
+      var fixed = reply ? reply.fixed : 0;
+      if (fixed === files.length) show('done', 'Done: ' + files.length + (files.length === 1 ? ' game' : ' games') + ' fixed. Save them from the list below.');
+      else show('refused', 'Done, but ' + (files.length - fixed) + ' of ' + files.length + ' not fixed: see why in the messages.');
       settle();
     });
   }

@@ -1,0 +1,58 @@
+#include "cli/options.h"
+
+#include "cli/console_messages.h"
+#include "cli/paths.h"
+#include "rom/messages.h"
+
+namespace {
+
+int bad_options() {
+  print_message(message_usage);
+  return kBadOptions;
+}
+
+}  // namespace
+
+int parse_options(const std::vector<std::string>& args, Options* options) {
+  size_t i = 1;
+  for (; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') break;
+    if (arg == "-h" || arg == "--help") {
+      options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
+    } else if (arg == "--check") {
+      options->check = true;
+    } else {
+      std::string* file = nullptr;
+      std::string name = arg.substr(0, arg.find('='));
+      if (name == "--arm7") file = &options->arm7;
+      if (name == "--donor") file = &options->donor;
+      if (!file) {
+        print_formatted(message_unknown_option, arg.c_str());
+        return bad_options();
+      }
+      if (name.size() < arg.size()) {
+        *file = arg.substr(name.size() + 1);
+      } else if (i + 1 < args.size()) {
+        *file = args[++i];
+      }
+      strip_quotes(*file);
+      if (file->empty()) {
+        print_formatted(message_option_needs_file, name.c_str());
+        return bad_options();
+      }
+    }
+  }
+  if (!options->arm7.empty() && !options->donor.empty()) {
+    print_message(message_options_conflict);
+    return bad_options();
+  }
+  options->games.assign(args.begin() + i, args.end());
+  return -1;
+}

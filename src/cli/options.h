@@ -1,0 +1,27 @@
+// Brenvik: the console tool's command line.
+#ifndef BRENVIK_CLI_OPTIONS_H_
+#define BRENVIK_CLI_OPTIONS_H_
+
+#include <string>
+#include <vector>
+
+/// Exit statuses besides 0.
+constexpr int kNotFixed = 1;
+constexpr int kBadOptions = 2;
+
+/// What the command line asks for.
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool check = false;
+  std::string arm7;   // --arm7 FILE, quotes removed
+  std::string donor;  // --donor FILE, quotes removed
+  std::vector<std::string> games;
+};
+
+/// Reads the options in front of the games of `args` (`args[0]` the
+/// tool's path) into `*options`. Returns -1 when the run goes on, or the
+/// exit status after saying what is wrong, with the usage.
+int parse_options(const std::vector<std::string>& args, Options* options);
+
+#endif  // BRENVIK_CLI_OPTIONS_H_

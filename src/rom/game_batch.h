@@ -1,0 +1,45 @@
+// Brenvik: a run over several games, the same in every front-end.
+#ifndef BRENVIK_ROM_GAME_BATCH_H_
+#define BRENVIK_ROM_GAME_BATCH_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "rom/fix_game.h"
+#include "rom/replacement.h"
+
+/// The games of one run, each fixed (or checked) as if alone, one failure
+/// stopping none of the others. A numbered batch heads each game "[i/n]"
+/// and ends with the count and the lists of games not fixed and written
+/// with a warning.
+struct GameBatch {
+  size_t count = 0;
+  bool numbered = false;
+  bool checking = false;  // --check: planned and said, nothing written
+  size_t done = 0;        // games with an outcome so far
+  std::vector<std::string> not_fixed;
+  std::vector<std::string> warned;
+};
+
+/// A batch of `count` games.
+GameBatch begin_batch(size_t count, bool numbered, bool checking);
+
+/// Fixes (or checks) the next game of the batch, at `input_path`, named
+/// `shown_name` in the heading and the lists.
+GameOutcome fix_next_game(GameBatch& batch, const std::string& input_path,
+                          const std::string& shown_name,
+                          const Replacement& replacement);
+
+/// Counts the next game as not fixed without trying it: a front-end could
+/// not hand it over, and has said why.
+void count_not_fixed(GameBatch& batch, const std::string& shown_name);
+
+/// How many games of the batch were fixed (or would be).
+size_t fixed_count(const GameBatch& batch);
+
+/// The end of a numbered batch: how many were fixed, then which were not
+/// and which were written with a warning. Nothing for an unnumbered one.
+void finish_batch(const GameBatch& batch);
+
+#endif  // BRENVIK_ROM_GAME_BATCH_H_
