@@ -35,7 +35,8 @@ Timing run(const std::vector<std::string>& argv) {
     std::freopen("/dev/null", "r", stdin);
     std::freopen("/dev/null", "w", stdout);
     std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : argv)
+      args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     ::execvp(args[0], args.data());
     std::_Exit(127);
@@ -87,7 +88,8 @@ double median(std::vector<double> values) {
 // One row: the tool at `tool` on `image` against cp, `pairs` times.
 bool measure(const std::string& label, const std::string& tool,
              const std::string& image, const std::string& work, int pairs) {
-  const std::string output = image.substr(0, image.size() - 4) + "-arm7fixed.nds";
+  const std::string output =
+      image.substr(0, image.size() - 4) + "-arm7fixed.nds";
   const std::string copy = work + "/cp-copy.nds";
   std::vector<double> ratios, tool_seconds, cp_seconds;
   long peak = 0;
@@ -108,10 +110,11 @@ bool measure(const std::string& label, const std::string& tool,
     peak = std::max(peak, mine.peak_kib);
   }
   std::remove(copy.c_str());
-  std::printf("| %-32s | %6.3f s | %6.3f s | %5.2fx (%4.2f-%4.2f) | %5.1f MiB |\n",
-              label.c_str(), median(tool_seconds), median(cp_seconds),
-              median(ratios), *std::min_element(ratios.begin(), ratios.end()),
-              *std::max_element(ratios.begin(), ratios.end()), peak / 1024.0);
+  std::printf(
+      "| %-32s | %6.3f s | %6.3f s | %5.2fx (%4.2f-%4.2f) | %5.1f MiB |\n",
+      label.c_str(), median(tool_seconds), median(cp_seconds), median(ratios),
+      *std::min_element(ratios.begin(), ratios.end()),
+      *std::max_element(ratios.begin(), ratios.end()), peak / 1024.0);
   std::fflush(stdout);
   return true;
 }
@@ -125,12 +128,14 @@ bool same_file(const std::string& a, const std::string& b) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: bench_rebuild TOOL PLAIN_TOOL WORK_DIR [PAIRS]\n");
+    std::fprintf(stderr,
+                 "usage: bench_rebuild TOOL PLAIN_TOOL WORK_DIR [PAIRS]\n");
     return 2;
   }
   const std::string work = argv[3];
   const int pairs = argc > 4 ? std::atoi(argv[4]) : 7;
-  const std::string tools[2] = {work + "/kernel/brenvik", work + "/plain/brenvik"};
+  const std::string tools[2] = {work + "/kernel/brenvik",
+                                work + "/plain/brenvik"};
   std::vector<uint8_t> arm7(0x31234);
   for (size_t i = 0; i < arm7.size(); ++i) arm7[i] = uint8_t(i * 7 + 1);
   for (int t = 0; t < 2; ++t) {
@@ -138,7 +143,8 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> binary;
     if (::system(("mkdir -p '" + dir + "'").c_str()) != 0 ||
         !read_bytes(argv[1 + t], &binary) || !write_bytes(tools[t], binary) ||
-        ::chmod(tools[t].c_str(), 0755) != 0 || !write_bytes(dir + "/arm7.bin", arm7)) {
+        ::chmod(tools[t].c_str(), 0755) != 0 ||
+        !write_bytes(dir + "/arm7.bin", arm7)) {
       std::fprintf(stderr, "cannot set up %s\n", dir.c_str());
       return 1;
     }
@@ -155,13 +161,17 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (const Image& image : images) {
     if (!make_file(image.path, game_description(image.size))) return 1;
-    const std::string output = image.path.substr(0, image.path.size() - 4) + "-arm7fixed.nds";
+    const std::string output =
+        image.path.substr(0, image.path.size() - 4) + "-arm7fixed.nds";
     const std::string plain_output = work + "/plain-output.nds";
-    ok = ok && measure(std::string(image.label) + ", kernel", tools[0], image.path, work, pairs);
+    ok = ok && measure(std::string(image.label) + ", kernel", tools[0],
+                       image.path, work, pairs);
     std::rename(output.c_str(), plain_output.c_str());
-    ok = ok && measure(std::string(image.label) + ", plain", tools[1], image.path, work, pairs);
+    ok = ok && measure(std::string(image.label) + ", plain", tools[1],
+                       image.path, work, pairs);
     if (ok && !same_file(output, plain_output)) {
-      std::fprintf(stderr, "%s: the two copy paths wrote different images\n", image.label);
+      std::fprintf(stderr, "%s: the two copy paths wrote different images\n",
+                   image.label);
       ok = false;
     }
     std::remove(output.c_str());

@@ -90,11 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Replacement taken;
   if (extract_arm7(game, extracted, &taken) == Failure::none) {
     std::vector<uint8_t> binary;
-    const uint64_t at = load_u32le(image.data() + header_field::arm7_rom_offset);
+    const uint64_t at =
+        load_u32le(image.data() + header_field::arm7_rom_offset);
     const uint64_t size = load_u32le(image.data() + header_field::arm7_size);
     if (!read_bytes(extracted, &binary) || size == 0 ||
         at + size > image.size() ||
-        binary != std::vector<uint8_t>(image.begin() + at, image.begin() + at + size))
+        binary !=
+            std::vector<uint8_t>(image.begin() + at, image.begin() + at + size))
       fail("extracted binary differs from the donor's");
     std::remove(extracted.c_str());
   }
@@ -115,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (!read_bytes(output, &bytes)) fail("output unreadable");
   const std::string lost = meaning_lost(image, arm7, bytes);
-  if (!lost.empty()) fail(("the output lost part of the game:\n" + lost).c_str());
+  if (!lost.empty())
+    fail(("the output lost part of the game:\n" + lost).c_str());
   std::remove(output.c_str());
   return 0;
 }

@@ -54,7 +54,8 @@ bool write_seed(const std::string& path, const std::vector<uint8_t>& image,
                 size_t arm7_length) {
   std::vector<uint8_t> seed(4);
   store_u32le(seed.data(), uint32_t(arm7_length));
-  for (size_t i = 0; i < arm7_length; ++i) seed.push_back(uint8_t(0xA7 + 3 * i));
+  for (size_t i = 0; i < arm7_length; ++i)
+    seed.push_back(uint8_t(0xA7 + 3 * i));
   seed.insert(seed.end(), image.begin(), image.end());
   return write_bytes(path, seed);
 }

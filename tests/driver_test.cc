@@ -32,12 +32,14 @@ TEST(Driver, ExtractsTheDonorsBinaryOnceAndRebuildsWithIt) {
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
   ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   std::string output;
-  EXPECT_EQ(0, run_tool(folder.tool, {folder.dir + "game.nds"}, folder.dir, &output));
+  EXPECT_EQ(
+      0, run_tool(folder.tool, {folder.dir + "game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_extracting, message_rebuilding, message_download_play,
                   message_success}),
             output);
   std::vector<uint8_t> arm7 = file_bytes(folder.dir + "arm7.bin");
-  EXPECT_EQ(std::vector<uint8_t>(donor.begin() + 0x800, donor.begin() + 0xB00), arm7);
+  EXPECT_EQ(std::vector<uint8_t>(donor.begin() + 0x800, donor.begin() + 0xB00),
+            arm7);
   std::vector<uint8_t> fixed = file_bytes(folder.dir + "game-arm7fixed.nds");
   ASSERT_GT(fixed.size(), 0x700u);
   EXPECT_TRUE(std::equal(arm7.begin(), arm7.end(), fixed.begin() + 0x400));
@@ -46,7 +48,8 @@ TEST(Driver, ExtractsTheDonorsBinaryOnceAndRebuildsWithIt) {
   // is now broken beyond extraction.
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", {1, 2, 3}));
   EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_rebuilding, message_download_play, message_success}), output);
+  EXPECT_EQ(says({message_rebuilding, message_download_play, message_success}),
+            output);
   EXPECT_EQ(fixed, file_bytes(folder.dir + "game-arm7fixed.nds"));
   remove_tree(folder.dir);
 }
@@ -64,7 +67,8 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
     ToolFolder folder = tool_folder();
-    ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(c.description)));
+    ASSERT_TRUE(
+        write_bytes(folder.dir + "donor.nds", image_from(c.description)));
     ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
     std::string output;
     EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
@@ -81,7 +85,8 @@ TEST(Driver, WithNoReplacementAndNoTerminalAsksOnceAndStops) {
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_place_source}), output);
-  EXPECT_EQ((std::vector<std::string>{"brenvik", "game.nds"}), list_dir(folder.dir));
+  EXPECT_EQ((std::vector<std::string>{"brenvik", "game.nds"}),
+            list_dir(folder.dir));
   remove_tree(folder.dir);
 }
 
@@ -89,15 +94,19 @@ TEST(Driver, NamesTheOutputAfterTheInputWhateverItsNameLooksLike) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
   ASSERT_TRUE(write_bytes(folder.dir + "My Game.NDS", image_from(kSampleGame)));
-  ASSERT_TRUE(write_bytes(folder.dir + "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds",
-                          image_from(kSampleGame)));
+  ASSERT_TRUE(
+      write_bytes(folder.dir + "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds",
+                  image_from(kSampleGame)));
   std::string output;
   // A closing quote after a backslash reaches the tool as a quote.
   EXPECT_EQ(0, run_tool(folder.tool, {"\"My Game.NDS\""}, folder.dir, &output));
-  EXPECT_EQ(0, run_tool(folder.tool, {"\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds"},
-                        folder.dir, &output));
+  EXPECT_EQ(0,
+            run_tool(folder.tool, {"\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds"},
+                     folder.dir, &output));
   EXPECT_FALSE(file_bytes(folder.dir + "My Game-arm7fixed.nds").empty());
-  EXPECT_FALSE(file_bytes(folder.dir + "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0-arm7fixed.nds").empty());
+  EXPECT_FALSE(file_bytes(folder.dir +
+                          "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0-arm7fixed.nds")
+                   .empty());
 
   ASSERT_TRUE(write_bytes(folder.dir + "a.b", image_from(kSampleGame)));
   EXPECT_EQ(1, run_tool(folder.tool, {"a.b"}, folder.dir, &output));
@@ -119,8 +128,8 @@ TEST(Driver, ReplacesAnOldOutputAndRemovesItWhenTheInputIsUnreadable) {
   ASSERT_TRUE(write_bytes(folder.dir + "gone-arm7fixed.nds", {9, 9, 9}));
   EXPECT_EQ(1, run_tool(folder.tool, {"gone.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_rebuilding, message_game_unopenable}), output);
-  EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game-arm7fixed.nds",
-                                      "game.nds"}),
+  EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik",
+                                      "game-arm7fixed.nds", "game.nds"}),
             list_dir(folder.dir));
   remove_tree(folder.dir);
 }
@@ -128,11 +137,14 @@ TEST(Driver, ReplacesAnOldOutputAndRemovesItWhenTheInputIsUnreadable) {
 TEST(Driver, RefusedImageLeavesNothingBehind) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
-  ASSERT_TRUE(write_bytes(folder.dir + "game.nds",
-                          image_from(std::string(kSampleGame) + "banner 0x500")));
+  ASSERT_TRUE(
+      write_bytes(folder.dir + "game.nds",
+                  image_from(std::string(kSampleGame) + "banner 0x500")));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_rebuilding, failure_text(part_banner.in_replaced_stretch)}), output);
+  EXPECT_EQ(
+      says({message_rebuilding, failure_text(part_banner.in_replaced_stretch)}),
+      output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game.nds"}),
             list_dir(folder.dir));
   remove_tree(folder.dir);
@@ -146,8 +158,10 @@ TEST(Driver, StartedThroughPathFindsItsFilesBesideTheExecutable) {
   std::string output;
   EXPECT_EQ(0, run_tool("brenvik", {"game.nds"}, games, &output,
                         "PATH=" + shell_quote(folder.dir) + ":\"$PATH\""));
-  EXPECT_EQ(says({message_rebuilding, message_download_play, message_success}), output);
-  EXPECT_EQ((std::vector<std::string>{"game-arm7fixed.nds", "game.nds"}), list_dir(games));
+  EXPECT_EQ(says({message_rebuilding, message_download_play, message_success}),
+            output);
+  EXPECT_EQ((std::vector<std::string>{"game-arm7fixed.nds", "game.nds"}),
+            list_dir(games));
   remove_tree(games);
   remove_tree(folder.dir);
 }
@@ -163,19 +177,20 @@ TEST(Driver, SeveralGamesAreEachFixedAsIfAloneAndCountedAtTheEnd) {
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
   const std::vector<uint8_t> game = image_from(kSampleGame);
   ASSERT_TRUE(write_bytes(folder.dir + "a.nds", game));
-  ASSERT_TRUE(write_bytes(folder.dir + "broken.nds",
-                          image_from(std::string(kSampleGame) + "banner 0x500")));
+  ASSERT_TRUE(
+      write_bytes(folder.dir + "broken.nds",
+                  image_from(std::string(kSampleGame) + "banner 0x500")));
   ASSERT_TRUE(write_bytes(folder.dir + "c.nds", game));
   std::string output;
-  EXPECT_EQ(1, run_tool(folder.tool, {"a.nds", "broken.nds", "c.nds"}, folder.dir,
-                        &output));
+  EXPECT_EQ(1, run_tool(folder.tool, {"a.nds", "broken.nds", "c.nds"},
+                        folder.dir, &output));
   // The donor is extracted once, before the first game.
-  const std::string fixed = std::string(message_rebuilding) +
-                            message_download_play + message_success;
+  const std::string fixed =
+      std::string(message_rebuilding) + message_download_play + message_success;
   EXPECT_EQ(says({message_extracting, "[1/3] a.nds\n\n", fixed.c_str(),
                   "[2/3] broken.nds\n\n", message_rebuilding,
-                  failure_text(part_banner.in_replaced_stretch), "[3/3] c.nds\n\n",
-                  fixed.c_str(), "2 of 3 games fixed.\n\n",
+                  failure_text(part_banner.in_replaced_stretch),
+                  "[3/3] c.nds\n\n", fixed.c_str(), "2 of 3 games fixed.\n\n",
                   "Not fixed:\nbroken.nds\n\n"}),
             output);
   const std::vector<uint8_t> a = file_bytes(folder.dir + "a-arm7fixed.nds");
@@ -192,8 +207,8 @@ TEST(Driver, AFolderStandsForTheGamesDirectlyInIt) {
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
   const std::string games = folder.dir + "games";
   const std::vector<uint8_t> game = image_from(kSampleGame);
-  for (const char* name : {"b.NDS", "A.nds", "c-ARM7FIXED.nds", "notes.txt",
-                           "deeper/d.nds"}) {
+  for (const char* name :
+       {"b.NDS", "A.nds", "c-ARM7FIXED.nds", "notes.txt", "deeper/d.nds"}) {
     std::filesystem::create_directories(games + "/deeper");
     ASSERT_TRUE(write_bytes(games + "/" + name, game));
   }
@@ -201,15 +216,15 @@ TEST(Driver, AFolderStandsForTheGamesDirectlyInIt) {
   std::filesystem::create_directories(folder.dir + "empty");
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"games", "empty"}, folder.dir, &output));
-  const std::string fixed = std::string(message_rebuilding) +
-                            message_download_play + message_success;
+  const std::string fixed =
+      std::string(message_rebuilding) + message_download_play + message_success;
   EXPECT_EQ(says({"No game found in empty!\n\n", "[1/2] games/A.nds\n\n",
                   fixed.c_str(), "[2/2] games/b.NDS\n\n", fixed.c_str(),
                   "2 of 2 games fixed.\n\n"}),
             output);
-  EXPECT_EQ((std::vector<std::string>{"A-arm7fixed.nds", "A.nds", "b-arm7fixed.nds",
-                                      "b.NDS", "c-ARM7FIXED.nds", "deeper",
-                                      "notes.txt", "x.nds"}),
+  EXPECT_EQ((std::vector<std::string>{
+                "A-arm7fixed.nds", "A.nds", "b-arm7fixed.nds", "b.NDS",
+                "c-ARM7FIXED.nds", "deeper", "notes.txt", "x.nds"}),
             list_dir(games));
   // A folder with every game in it fixed and no empty one: exit 0.
   EXPECT_EQ(0, run_tool(folder.tool, {"games/"}, folder.dir, &output));
@@ -233,7 +248,8 @@ std::string run_on_terminal(const std::string& tool,
     if (input_from_null) ::freopen("/dev/null", "r", stdin);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
     std::vector<char*> argv = {const_cast<char*>(tool.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     ::execv(tool.c_str(), argv.data());
     ::_exit(127);
@@ -245,7 +261,8 @@ std::string run_on_terminal(const std::string& tool,
     printed.append(piece, size_t(n));
     if (!typed && printed.find(prompt) != std::string::npos) {
       if (after) ::tcgetattr(terminal, after);  // as the prompt left it
-      typed = ::write(terminal, keys.data(), keys.size()) == ssize_t(keys.size());
+      typed =
+          ::write(terminal, keys.data(), keys.size()) == ssize_t(keys.size());
     }
   }
   int status = 0;
@@ -262,9 +279,12 @@ std::string as_shown(std::string printed) {
     printed.replace(at, 2, "\n");
   std::string shown, line;
   for (char c : printed) {
-    if (c == '\r') line.clear();
-    else if (c == '\n') shown += line + "\n", line.clear();
-    else line += c;
+    if (c == '\r')
+      line.clear();
+    else if (c == '\n')
+      shown += line + "\n", line.clear();
+    else
+      line += c;
   }
   return shown + line;
 }
@@ -329,25 +349,29 @@ TEST(Driver, WarnsWhenTheDonorsBinaryRunsAtOtherAddressesAndStillWrites) {
                             "field 0x34 0x2380000\nfield 0x38 0x2380000\n";
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(donor)));
   const std::string game = kSampleGame;
-  ASSERT_TRUE(write_bytes(folder.dir + "same.nds",
-                          image_from(game + "field 0x34 0x2380000\nfield 0x38 0x2380000")));
+  ASSERT_TRUE(write_bytes(
+      folder.dir + "same.nds",
+      image_from(game + "field 0x34 0x2380000\nfield 0x38 0x2380000")));
   const std::vector<uint8_t> other =
       image_from(game + "field 0x34 0x37F8000\nfield 0x38 0x37F8000");
   ASSERT_TRUE(write_bytes(folder.dir + "other.nds", other));
-  ASSERT_TRUE(write_bytes(folder.dir + "entry.nds",
-                          image_from(game + "field 0x34 0x2380100\nfield 0x38 0x2380000")));
+  ASSERT_TRUE(write_bytes(
+      folder.dir + "entry.nds",
+      image_from(game + "field 0x34 0x2380100\nfield 0x38 0x2380000")));
   const std::string ram_warning =
       formatted(message_address_warning, 0x2380000, 0x37F8000);
-  const std::string fixed = std::string(message_rebuilding) +
-                            message_download_play + message_success;
+  const std::string fixed =
+      std::string(message_rebuilding) + message_download_play + message_success;
   std::string output;
-  EXPECT_EQ(0, run_tool(folder.tool, {"same.nds", "other.nds"}, folder.dir, &output));
+  EXPECT_EQ(
+      0, run_tool(folder.tool, {"same.nds", "other.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_extracting, "[1/2] same.nds\n\n", fixed.c_str(),
                   "[2/2] other.nds\n\n", ram_warning.c_str(), fixed.c_str(),
                   "2 of 2 games fixed.\n\n", "With warnings:\nother.nds\n\n"}),
             output);
   // The game keeps its own addresses.
-  const std::vector<uint8_t> out = file_bytes(folder.dir + "other-arm7fixed.nds");
+  const std::vector<uint8_t> out =
+      file_bytes(folder.dir + "other-arm7fixed.nds");
   ASSERT_GT(out.size(), 0x40u);
   EXPECT_EQ(0x37F8000u, field_of(out, 0x34));
   EXPECT_EQ(0x37F8000u, field_of(out, 0x38));
@@ -355,23 +379,27 @@ TEST(Driver, WarnsWhenTheDonorsBinaryRunsAtOtherAddressesAndStillWrites) {
   // arm7.bin, now extracted, is still the donor's binary; where only the
   // entry addresses differ, those are named.
   EXPECT_EQ(0, run_tool(folder.tool, {"entry.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({formatted(message_address_warning, 0x2380000, 0x2380100).c_str(),
-                  fixed.c_str()}),
-            output);
+  EXPECT_EQ(
+      says({formatted(message_address_warning, 0x2380000, 0x2380100).c_str(),
+            fixed.c_str()}),
+      output);
 
   // Another binary as arm7.bin: said once, and no address is compared.
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x300)));
-  EXPECT_EQ(0, run_tool(folder.tool, {"other.nds", "entry.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_stale_arm7, "[1/2] other.nds\n\n", fixed.c_str(),
-                  "[2/2] entry.nds\n\n", fixed.c_str(), "2 of 2 games fixed.\n\n"}),
-            output);
+  EXPECT_EQ(0, run_tool(folder.tool, {"other.nds", "entry.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(
+      says({message_stale_arm7, "[1/2] other.nds\n\n", fixed.c_str(),
+            "[2/2] entry.nds\n\n", fixed.c_str(), "2 of 2 games fixed.\n\n"}),
+      output);
 
   // A whole image as arm7.bin would give a game that cannot start.
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", image_from(donor)));
   EXPECT_EQ(1, run_tool(folder.tool, {"same.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({"The arm7.bin is a whole game image; use it as donor.nds or with "
-                  "--donor!\n\n"}),
-            output);
+  EXPECT_EQ(
+      says({"The arm7.bin is a whole game image; use it as donor.nds or with "
+            "--donor!\n\n"}),
+      output);
   remove_tree(folder.dir);
 }
 
@@ -379,50 +407,62 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
   ToolFolder folder = tool_folder();
   const std::string games = make_scratch_dir();
   const std::string donor = games + "my donor.nds";
-  ASSERT_TRUE(write_bytes(donor, image_from(std::string(kSampleDonor) +
-                                            "field 0x38 0x2380000\n")));
+  ASSERT_TRUE(write_bytes(
+      donor, image_from(std::string(kSampleDonor) + "field 0x38 0x2380000\n")));
   ASSERT_TRUE(write_bytes(games + "bin", replacement_binary(0x300)));
   ASSERT_TRUE(write_bytes(games + "game.nds", image_from(kSampleGame)));
   ASSERT_TRUE(write_bytes(games + "-x.nds", image_from(kSampleGame)));
-  ASSERT_TRUE(write_bytes(games + "short.nds", std::vector<uint8_t>(100, 0x11)));
-  ASSERT_TRUE(write_bytes(games + "broken.nds",
-                          image_from(std::string(kSampleGame) + "banner 0x500")));
+  ASSERT_TRUE(
+      write_bytes(games + "short.nds", std::vector<uint8_t>(100, 0x11)));
+  ASSERT_TRUE(
+      write_bytes(games + "broken.nds",
+                  image_from(std::string(kSampleGame) + "banner 0x500")));
   const std::vector<std::string> tool_files = list_dir(folder.dir);
   std::string output;
 
   // --arm7 and --donor write nothing beside the tool, and each gives the
   // output the same binary beside the tool gives.
-  EXPECT_EQ(0, run_tool(folder.tool, {"--arm7", games + "bin", games + "game.nds"},
-                        folder.dir, &output));
-  const std::vector<uint8_t> with_bin = file_bytes(games + "game-arm7fixed.nds");
-  EXPECT_EQ(0, run_tool(folder.tool, {"--donor=" + donor, "--", games + "-x.nds"},
-                        folder.dir, &output));
-  const std::string warning = formatted(message_address_warning, 0x2380000,
-                                        field_of(image_from(kSampleGame), 0x38));
+  EXPECT_EQ(0,
+            run_tool(folder.tool, {"--arm7", games + "bin", games + "game.nds"},
+                     folder.dir, &output));
+  const std::vector<uint8_t> with_bin =
+      file_bytes(games + "game-arm7fixed.nds");
+  EXPECT_EQ(0,
+            run_tool(folder.tool, {"--donor=" + donor, "--", games + "-x.nds"},
+                     folder.dir, &output));
+  const std::string warning =
+      formatted(message_address_warning, 0x2380000,
+                field_of(image_from(kSampleGame), 0x38));
   EXPECT_EQ(says({warning.c_str(), message_rebuilding, message_download_play,
                   message_success}),
             output);
   EXPECT_EQ(tool_files, list_dir(folder.dir));
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", file_bytes(games + "bin")));
-  EXPECT_EQ(0, run_tool(folder.tool, {games + "game.nds"}, folder.dir, &output));
+  EXPECT_EQ(0,
+            run_tool(folder.tool, {games + "game.nds"}, folder.dir, &output));
   EXPECT_EQ(with_bin, file_bytes(games + "game-arm7fixed.nds"));
   remove_file(folder.dir + "arm7.bin");
 
   // --check says what would move and what is refused, and writes nothing.
   const std::vector<std::string> before = list_dir(games);
-  EXPECT_EQ(1, run_tool(folder.tool, {"--check", "--donor", donor, games + "game.nds",
-                                      games + "broken.nds"},
+  EXPECT_EQ(1, run_tool(folder.tool,
+                        {"--check", "--donor", donor, games + "game.nds",
+                         games + "broken.nds"},
                         folder.dir, &output));
   EXPECT_NE(std::string::npos, output.find(warning));
-  EXPECT_NE(std::string::npos, output.find("file name table: 0x00000600 -> 0x00000700\n"));
-  EXPECT_NE(std::string::npos, output.find("banner: 0x00000700 -> 0x00000800\n"));
+  EXPECT_NE(std::string::npos,
+            output.find("file name table: 0x00000600 -> 0x00000700\n"));
+  EXPECT_NE(std::string::npos,
+            output.find("banner: 0x00000700 -> 0x00000800\n"));
   EXPECT_NE(std::string::npos, output.find(", with the trailing fill cut.\n"));
-  EXPECT_NE(std::string::npos, output.find(failure_text(part_banner.in_replaced_stretch)));
+  EXPECT_NE(std::string::npos,
+            output.find(failure_text(part_banner.in_replaced_stretch)));
   EXPECT_NE(std::string::npos, output.find("1 of 2 games would be fixed.\n\n"));
   EXPECT_EQ(std::string::npos, output.find("Press any key"));
   EXPECT_EQ(before, list_dir(games));
   // With nothing to take the binary from it says so once and stops.
-  EXPECT_EQ(1, run_tool(folder.tool, {"--check", games + "game.nds"}, folder.dir, &output));
+  EXPECT_EQ(1, run_tool(folder.tool, {"--check", games + "game.nds"},
+                        folder.dir, &output));
   EXPECT_EQ(says({message_place_source}), output);
   EXPECT_EQ(tool_files, list_dir(folder.dir));
 
@@ -434,20 +474,30 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
   } cases[] = {
       {{"--version"}, 0, ""},
       {{"-h"}, 0, std::string(message_usage) + message_help},
-      {{"-x.nds"}, 2, std::string("Unknown option: -x.nds\n\n") + message_usage},
-      {{"--arm7"}, 2, std::string("Option --arm7 needs a file!\n\n") + message_usage},
-      {{"--arm7=a", "--donor=b", "g.nds"}, 2,
+      {{"-x.nds"},
+       2,
+       std::string("Unknown option: -x.nds\n\n") + message_usage},
+      {{"--arm7"},
+       2,
+       std::string("Option --arm7 needs a file!\n\n") + message_usage},
+      {{"--arm7=a", "--donor=b", "g.nds"},
+       2,
        std::string(message_options_conflict) + message_usage},
-      {{"--arm7", games + "none", "g.nds"}, 1,
+      {{"--arm7", games + "none", "g.nds"},
+       1,
        "The " + games + "none could not be read!\n\n"},
-      {{"--arm7", donor, games + "game.nds"}, 1,
-       "The " + donor + " is a whole game image; use it as donor.nds or with --donor!\n\n"},
+      {{"--arm7", donor, games + "game.nds"},
+       1,
+       "The " + donor +
+           " is a whole game image; use it as donor.nds or with --donor!\n\n"},
       // Named as given, whichever way the build merged its texts.
-      {{"--donor", "\"" + games + "short.nds\"", games + "game.nds"}, 1,
+      {{"--donor", "\"" + games + "short.nds\"", games + "game.nds"},
+       1,
        "The " + games + "short.nds could not be read!\n\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.status, run_tool(folder.tool, c.args, folder.dir, &output)) << c.args[0];
+    EXPECT_EQ(c.status, run_tool(folder.tool, c.args, folder.dir, &output))
+        << c.args[0];
     EXPECT_EQ(says({c.says.c_str()}), output);
   }
   EXPECT_EQ(tool_files, list_dir(folder.dir));

@@ -40,7 +40,7 @@ struct ToolRun {
 // with `ulimit -f` starts it: the tool itself must keep SIGXFSZ from
 // ending it.
 ToolRun start_tool(const std::string& tool, const std::string& dir,
-               const std::string& game, rlim_t file_size_limit) {
+                   const std::string& game, rlim_t file_size_limit) {
   int pipe_ends[2];
   if (::pipe(pipe_ends) != 0) return {-1, -1};
   pid_t pid = ::fork();
@@ -55,7 +55,8 @@ ToolRun start_tool(const std::string& tool, const std::string& dir,
   ::close(pipe_ends[0]);
   struct rlimit limit = {file_size_limit, file_size_limit};
   if (file_size_limit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limit);
-  ::execl(tool.c_str(), tool.c_str(), game.c_str(), static_cast<char*>(nullptr));
+  ::execl(tool.c_str(), tool.c_str(), game.c_str(),
+          static_cast<char*>(nullptr));
   ::_exit(127);
 }
 
@@ -71,7 +72,6 @@ int finish_tool(ToolRun run, std::string* output) {
   ::waitpid(run.pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
 
 // True until the process ends; it is not reaped here, so its status stays
 // for finish_tool.
@@ -89,7 +89,8 @@ long long bytes_being_written(pid_t pid) {
   const std::string proc = "/proc/" + std::to_string(pid);
   long long size = -1;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd", error)) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(proc + "/fd", error)) {
     const std::string fd = entry.path().filename().string();
     std::ifstream info(proc + "/fdinfo/" + fd);
     std::string key, value;
@@ -178,7 +179,8 @@ struct ScratchMount {
     } else if (!std::filesystem::create_directory(mount_point)) {
       why = "cannot make a mount point";
     } else if (kind == "tmpfs") {
-      if (!sh("mount -t tmpfs -o size=" + size + " tmpfs " + shell_quote(mount_point)))
+      if (!sh("mount -t tmpfs -o size=" + size + " tmpfs " +
+              shell_quote(mount_point)))
         why = "cannot mount tmpfs";
     } else if (::access("/dev/fuse", R_OK | W_OK) != 0 ||
                !sh("command -v mkfs.exfat mount.exfat-fuse losetup")) {
@@ -188,7 +190,8 @@ struct ScratchMount {
       std::string out = base + "device";
       if (!sh("truncate -s " + size + " " + shell_quote(image)) ||
           std::system(("losetup -f --show " + shell_quote(image) + " >" +
-                       shell_quote(out) + " 2>/dev/null").c_str()) != 0) {
+                       shell_quote(out) + " 2>/dev/null")
+                          .c_str()) != 0) {
         why = "no loop device";
       } else {
         std::vector<uint8_t> name = file_bytes(out);
@@ -278,7 +281,8 @@ TEST(Faults, ADonorExtractionFailingPartWayLeavesNoBinary) {
   remove_tree(folder.dir);
 }
 
-TEST(Faults, KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutput) {
+TEST(Faults,
+     KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutput) {
   const std::vector<uint8_t> game = image_from(kLongGame);
   const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
   bool trimmed = false;
@@ -291,7 +295,8 @@ TEST(Faults, KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutpu
   if (std::filesystem::is_directory("/dev/shm")) places.push_back("/dev/shm");
   std::string outcomes;
   for (const std::string& place : places) {
-    for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
+    for (const char* binary :
+         {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
       const bool named = binary != std::string(BRENVIK_BINARY);
       ToolFolder folder = tool_folder(binary, place);
       ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
@@ -307,8 +312,10 @@ TEST(Faults, KilledOrInterruptedAtAnyPointLeavesTheGameAndNothingOrAllOfItsOutpu
                                 (long long)expected.size() * 3 / 4}) {
           SCOPED_TRACE(folder.dir + " signal " + std::to_string(signal_number) +
                        " at " + std::to_string(point));
-          outcomes += interrupt_at(folder, signal_number, point, expected, inputs)
-                          ? " ended" : " finished";
+          outcomes +=
+              interrupt_at(folder, signal_number, point, expected, inputs)
+                  ? " ended"
+                  : " finished";
         }
       }
       EXPECT_TRUE(file_bytes(folder.dir + "game.nds") == game);
@@ -345,13 +352,16 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
   for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
     SCOPED_TRACE(binary);
     ToolFolder folder = tool_folder(binary);
-    ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+    ASSERT_TRUE(
+        write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
     // 240 characters: its output name takes 250 of the 255 a name may have.
     const std::string name = std::string(236, 'g') + ".nds";
     ASSERT_TRUE(write_bytes(folder.dir + name, image_from(kSampleGame)));
     std::string output;
     EXPECT_EQ(0, run_tool(folder.tool, {name}, folder.dir, &output));
-    EXPECT_FALSE(file_bytes(folder.dir + std::string(236, 'g') + "-arm7fixed.nds").empty());
+    EXPECT_FALSE(
+        file_bytes(folder.dir + std::string(236, 'g') + "-arm7fixed.nds")
+            .empty());
 
     // A FIFO as the game is refused at once, as an unreadable game is.
     ASSERT_EQ(0, ::mkfifo((folder.dir + "fifo.nds").c_str(), 0644));
@@ -371,7 +381,8 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
   ASSERT_EQ(0, ::mkfifo((folder.dir + "arm7.bin").c_str(), 0644));
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_rebuilding, message_arm7_unreadable}), output);
-  EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "donor.nds", "game.nds"}),
+  EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "donor.nds",
+                                      "game.nds"}),
             list_dir(folder.dir));
   remove_tree(folder.dir);
 }
@@ -386,19 +397,23 @@ TEST(Faults, GamesThroughALinkOrOnAnotherFileSystemComeOutRight) {
 
   // Where /dev/shm exists it is another file system than the scratch
   // folder; elsewhere a second scratch folder stands in for it.
-  std::string elsewhere = "/dev/shm/brenvik-fault-" + std::to_string(::getpid()) + "/";
-  if (!std::filesystem::create_directories(elsewhere)) elsewhere = make_scratch_dir();
+  std::string elsewhere =
+      "/dev/shm/brenvik-fault-" + std::to_string(::getpid()) + "/";
+  if (!std::filesystem::create_directories(elsewhere))
+    elsewhere = make_scratch_dir();
   ASSERT_TRUE(write_bytes(elsewhere + "real.nds", game));
   ASSERT_EQ(0, ::symlink((elsewhere + "real.nds").c_str(),
                          (folder.dir + "linked.nds").c_str()));
 
   // The output goes beside the name the user gave: the link's folder.
   std::string output;
-  ToolRun run = start_tool(folder.tool, folder.dir, "linked.nds", RLIM_INFINITY);
+  ToolRun run =
+      start_tool(folder.tool, folder.dir, "linked.nds", RLIM_INFINITY);
   EXPECT_EQ(0, finish_tool(run, &output));
   EXPECT_TRUE(file_bytes(folder.dir + "linked-arm7fixed.nds") == expected);
 
-  run = start_tool(folder.tool, folder.dir, elsewhere + "real.nds", RLIM_INFINITY);
+  run = start_tool(folder.tool, folder.dir, elsewhere + "real.nds",
+                   RLIM_INFINITY);
   EXPECT_EQ(0, finish_tool(run, &output));
   EXPECT_TRUE(file_bytes(elsewhere + "real-arm7fixed.nds") == expected);
 
@@ -412,7 +427,8 @@ TEST(Faults, GamesThroughALinkOrOnAnotherFileSystemComeOutRight) {
 
 TEST(Faults, ALongTailLinkedFromAnotherFileSystemRebuildsTheSame) {
   std::string disk = make_scratch_dir();
-  std::string memory = "/dev/shm/brenvik-test-" + std::to_string(::getpid()) + "/";
+  std::string memory =
+      "/dev/shm/brenvik-test-" + std::to_string(::getpid()) + "/";
   if (::mkdir(memory.c_str(), 0755) != 0 || on_one_file_system(disk, memory)) {
     remove_tree(disk);
     remove_tree(memory);
@@ -431,7 +447,8 @@ TEST(Faults, ALongTailLinkedFromAnotherFileSystemRebuildsTheSame) {
   )");
   std::vector<uint8_t> arm7 = replacement_binary(0x1234);
   ASSERT_TRUE(write_bytes(memory + "game.nds", game));
-  ASSERT_EQ(0, ::symlink((memory + "game.nds").c_str(), (disk + "game.nds").c_str()));
+  ASSERT_EQ(
+      0, ::symlink((memory + "game.nds").c_str(), (disk + "game.nds").c_str()));
   ASSERT_TRUE(write_bytes(disk + "arm7.bin", arm7));
   arm7_path = disk + "arm7.bin";
   testing::internal::CaptureStdout();
@@ -456,15 +473,16 @@ TEST(Card, OnExfatGamesComeOutAsOnDiskWithTheDonorOnTheCard) {
   ToolFolder disk = tool_folder();
   ToolFolder on_card = tool_folder(BRENVIK_BINARY, card.dir);
   for (const ToolFolder* folder : {&disk, &on_card}) {
-    ASSERT_TRUE(write_bytes(folder->dir + "donor.nds", image_from(kSampleDonor)));
+    ASSERT_TRUE(
+        write_bytes(folder->dir + "donor.nds", image_from(kSampleDonor)));
     ASSERT_TRUE(write_bytes(folder->dir + "game.nds", game));
     ASSERT_TRUE(write_bytes(folder->dir + unicode + ".nds", game));
     std::string output;
-    EXPECT_EQ(0, run_tool(folder->tool, {"game.nds", unicode + ".nds"}, folder->dir,
-                          &output));
+    EXPECT_EQ(0, run_tool(folder->tool, {"game.nds", unicode + ".nds"},
+                          folder->dir, &output));
   }
-  const std::vector<std::string> names = {"game-arm7fixed.nds",
-                                          unicode + "-arm7fixed.nds", "arm7.bin"};
+  const std::vector<std::string> names = {
+      "game-arm7fixed.nds", unicode + "-arm7fixed.nds", "arm7.bin"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(file_bytes(disk.dir + name).empty());
@@ -478,9 +496,12 @@ TEST(Card, OnExfatGamesComeOutAsOnDiskWithTheDonorOnTheCard) {
   if (sh("command -v strace")) {
     const std::string trace = disk.dir + "trace";
     std::string output;
-    EXPECT_EQ(0, run_tool(on_card.tool, {"game.nds"}, on_card.dir, &output,
-                          "strace -qq -e trace=rename,renameat,renameat2,fsync,openat -o " +
-                              shell_quote(trace)));
+    EXPECT_EQ(
+        0,
+        run_tool(
+            on_card.tool, {"game.nds"}, on_card.dir, &output,
+            "strace -qq -e trace=rename,renameat,renameat2,fsync,openat -o " +
+                shell_quote(trace)));
     std::ifstream lines(trace);
     std::string calls;
     for (std::string line; std::getline(lines, line);) {
@@ -505,13 +526,14 @@ TEST(Card, InterruptedOnExfatLeavesNothingBehind) {
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
   std::string outcomes;
   for (int signal_number : {SIGINT, SIGTERM}) {
-    for (long long point : {(long long)expected.size() / 4,
-                            (long long)expected.size() * 3 / 4}) {
+    for (long long point :
+         {(long long)expected.size() / 4, (long long)expected.size() * 3 / 4}) {
       SCOPED_TRACE("signal " + std::to_string(signal_number) + " at " +
                    std::to_string(point));
       outcomes += interrupt_at(folder, signal_number, point, expected,
                                {"arm7.bin", "brenvik", "game.nds"})
-                      ? " ended" : " finished";
+                      ? " ended"
+                      : " finished";
     }
   }
   EXPECT_TRUE(file_bytes(folder.dir + "game.nds") == game);
@@ -546,10 +568,11 @@ TEST(Card, TooSmallForTheOutputIsRefusedBeforeAnythingIsWritten) {
     const uint64_t free_before = free_bytes(card.dir);
     const std::string trace = tool.dir + "trace";
     std::string output;
-    EXPECT_EQ(1, run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output,
-                          traced ? "strace -f -qq -e trace=open,openat,creat -o " +
-                                       shell_quote(trace)
-                                 : ""));
+    EXPECT_EQ(1,
+              run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output,
+                       traced ? "strace -f -qq -e trace=open,openat,creat -o " +
+                                    shell_quote(trace)
+                              : ""));
     EXPECT_EQ(says({message_rebuilding, message_output_failed}), output);
     EXPECT_EQ(std::vector<std::string>{"game.nds"}, list_dir_settled(card.dir));
     EXPECT_EQ(free_before, free_bytes(card.dir));

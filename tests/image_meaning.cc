@@ -56,8 +56,8 @@ std::string find(const std::string& what, const Bytes& source, uint64_t from,
       std::equal(source.begin() + from, source.begin() + from + size,
                  out.begin() + to))
     return "";
-  return what + " (" + hex(size) + " bytes at " + hex(from) +
-         ") is not at " + hex(to) + "\n";
+  return what + " (" + hex(size) + " bytes at " + hex(from) + ") is not at " +
+         hex(to) + "\n";
 }
 
 struct NamedRegion {
@@ -97,7 +97,8 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
     lost += "the header CRC-16 does not hold\n";
   if (u32(out, 0x30) != u32(in, 0x30) || u32(out, 0x3C) != arm7.size())
     lost += "the arm7 binary's fields are wrong\n";
-  lost += find("the new arm7 binary", arm7, 0, out, u32(out, 0x30), arm7.size());
+  lost +=
+      find("the new arm7 binary", arm7, 0, out, u32(out, 0x30), arm7.size());
 
   const bool dsi = (in[0x12] & 2) != 0;
   const bool extended = u32(in, 0x84) >= 0x1000 && u32(in, 0x30) >= 0x230;

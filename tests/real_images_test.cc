@@ -20,7 +20,8 @@ uint32_t field(const std::vector<uint8_t>& image, uint32_t offset) {
 
 // Rebuilds `name` from the real images with `arm7` and checks it file by
 // file against the input.
-void check_real_image(const std::string& name, const std::vector<uint8_t>& arm7) {
+void check_real_image(const std::string& name,
+                      const std::vector<uint8_t>& arm7) {
   SCOPED_TRACE(name + " with a binary of " + std::to_string(arm7.size()));
   namespace f = header_field;
   std::vector<uint8_t> in = file_bytes(real_data_dir() + name);
@@ -52,7 +53,8 @@ void check_real_image(const std::string& name, const std::vector<uint8_t>& arm7)
                          out.begin() + field(out, f::arm7_rom_offset)));
   EXPECT_EQ(0, std::memcmp(in.data() + 0x160, out.data() + 0x160, 0x60));
 
-  uint32_t fat_in = field(in, f::fat_offset), fat_out = field(out, f::fat_offset);
+  uint32_t fat_in = field(in, f::fat_offset),
+           fat_out = field(out, f::fat_offset);
   uint32_t fat_size = field(in, f::fat_size);
   ASSERT_EQ(fat_size, field(out, f::fat_size));
   for (uint32_t entry = 0; entry < fat_size / 8; ++entry) {
@@ -68,8 +70,10 @@ void check_real_image(const std::string& name, const std::vector<uint8_t>& arm7)
   }
   uint32_t banner_in = field(in, f::banner_offset);
   uint32_t banner_out = field(out, f::banner_offset);
-  EXPECT_EQ(0, std::memcmp(in.data() + banner_in, out.data() + banner_out, 0x840));
-  uint32_t fnt_in = field(in, f::fnt_offset), fnt_out = field(out, f::fnt_offset);
+  EXPECT_EQ(0,
+            std::memcmp(in.data() + banner_in, out.data() + banner_out, 0x840));
+  uint32_t fnt_in = field(in, f::fnt_offset),
+           fnt_out = field(out, f::fnt_offset);
   uint32_t fnt_size = field(in, f::fnt_size);
   EXPECT_EQ(0, std::memcmp(in.data() + fnt_in, out.data() + fnt_out, fnt_size));
 }
@@ -90,9 +94,10 @@ TEST(RealImages, KeepTheSignatureBehindTheUsedArea) {
   if (real_data_dir().empty())
     GTEST_SKIP() << "no real images in ../shared/data; skipped";
   std::vector<uint8_t> in = file_bytes(real_data_dir() + "nitrofs.nds");
-  std::vector<uint8_t> arm7(in.begin() + field(in, header_field::arm7_rom_offset),
-                            in.begin() + field(in, header_field::arm7_rom_offset) +
-                                field(in, header_field::arm7_size));
+  std::vector<uint8_t> arm7(
+      in.begin() + field(in, header_field::arm7_rom_offset),
+      in.begin() + field(in, header_field::arm7_rom_offset) +
+          field(in, header_field::arm7_size));
   std::string dir = make_scratch_dir();
   ASSERT_TRUE(write_bytes(dir + "arm7.bin", arm7));
   arm7_path = dir + "arm7.bin";

@@ -31,7 +31,8 @@ std::vector<uint8_t> reference_rebuild(const std::vector<uint8_t>& input,
   store_u32le(header.data() + 0x3C, uint32_t(arm7.size()));
   out.insert(out.end(), arm7.begin(), arm7.end());
 
-  const uint32_t new_fnt = uint32_t((arm7_rom_offset + arm7.size() + 15) / 16 * 16);
+  const uint32_t new_fnt =
+      uint32_t((arm7_rom_offset + arm7.size() + 15) / 16 * 16);
   const uint32_t block_len = fat_offset + fat_size - fnt_offset;
   const uint32_t fat_rel = fat_offset - fnt_offset;
   const int64_t shift = int64_t(new_fnt) - int64_t(fnt_offset);
@@ -41,8 +42,7 @@ std::vector<uint8_t> reference_rebuild(const std::vector<uint8_t>& input,
     if (fnt_offset + i < input.size()) block[i] = input[fnt_offset + i];
 
   uint32_t banner = u32(header, 0x68);
-  if (banner != 0)
-    store_u32le(header.data() + 0x68, uint32_t(banner + shift));
+  if (banner != 0) store_u32le(header.data() + 0x68, uint32_t(banner + shift));
   for (uint32_t w = 0; w < fat_size / 4; ++w) {
     uint32_t word = u32(block, fat_rel + 4 * w);
     if (word > fat_offset)

@@ -22,8 +22,8 @@ int run_tool(const std::string& tool, const std::vector<std::string>& args,
              const std::string& dir, std::string* output,
              const std::string& prefix) {
   std::string out_file = dir + ".tool-output";
-  std::string command = "cd " + shell_quote(dir) + " && " + prefix + " " +
-                        shell_quote(tool);
+  std::string command =
+      "cd " + shell_quote(dir) + " && " + prefix + " " + shell_quote(tool);
   for (const std::string& arg : args) command += " " + shell_quote(arg);
   command += " </dev/null >" + shell_quote(out_file) + " 2>&1";
   int status = std::system(command.c_str());

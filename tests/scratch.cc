@@ -16,11 +16,10 @@ std::string make_scratch_dir(const std::string& parent) {
   static std::atomic<int> counter{0};
   const testing::TestInfo* info =
       testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string("brenvik-") +
-                     (info ? info->test_suite_name() : "test") + "-" +
-                     (info ? info->name() : "x") + "-" +
-                     std::to_string(process_id()) + "-" +
-                     std::to_string(counter++);
+  std::string name =
+      std::string("brenvik-") + (info ? info->test_suite_name() : "test") +
+      "-" + (info ? info->name() : "x") + "-" + std::to_string(process_id()) +
+      "-" + std::to_string(counter++);
   std::replace(name.begin(), name.end(), '/', '_');
   fs::path dir = fs::path(parent.empty() ? testing::TempDir() : parent) / name;
   fs::remove_all(dir);
@@ -66,17 +65,18 @@ std::string real_data_dir() {
   return dir + "/";
 }
 
-ToolFolder tool_folder(const std::string& binary_path, const std::string& parent) {
+ToolFolder tool_folder(const std::string& binary_path,
+                       const std::string& parent) {
   ToolFolder folder;
   folder.dir = make_scratch_dir(parent);
   folder.tool = folder.dir + "brenvik";
   std::vector<uint8_t> binary = file_bytes(binary_path);
   EXPECT_FALSE(binary.empty());
   EXPECT_TRUE(write_bytes(folder.tool, binary));
-  fs::permissions(folder.tool,
-                  fs::perms::owner_all | fs::perms::group_read |
-                      fs::perms::group_exec | fs::perms::others_read |
-                      fs::perms::others_exec);
+  fs::permissions(folder.tool, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec |
+                                   fs::perms::others_read |
+                                   fs::perms::others_exec);
   return folder;
 }
 

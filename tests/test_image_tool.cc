@@ -85,7 +85,8 @@ int fields(const std::string& before_path, const std::string& after_path) {
   };
   std::printf("%-20s %#12x %#12x%s\n", "header_crc16", crc(before), crc(after),
               crc(before) != crc(after) ? "   changed" : "");
-  std::printf("%-20s %#12zx %#12zx\n", "file size", before.size(), after.size());
+  std::printf("%-20s %#12zx %#12zx\n", "file size", before.size(),
+              after.size());
   return 0;
 }
 
@@ -98,7 +99,8 @@ int rebuild(const std::string& game_path, const std::string& arm7_path,
     return 1;
   }
   bool download_play = false;
-  return write_bytes(out, reference_rebuild(game, arm7, &download_play)) ? 0 : 1;
+  return write_bytes(out, reference_rebuild(game, arm7, &download_play)) ? 0
+                                                                         : 1;
 }
 
 }  // namespace
@@ -106,7 +108,8 @@ int rebuild(const std::string& game_path, const std::string& arm7_path,
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (args.size() == 4 && args[1] == "make") return make(args[2], args[3]);
-  if (args.size() == 4 && args[1] == "samples") return samples(args[2], args[3]);
+  if (args.size() == 4 && args[1] == "samples")
+    return samples(args[2], args[3]);
   if (args.size() == 4 && args[1] == "fields") return fields(args[2], args[3]);
   if (args.size() == 5 && args[1] == "rebuild")
     return rebuild(args[2], args[3], args[4]);

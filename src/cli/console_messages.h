@@ -23,7 +23,8 @@ inline constexpr char message_help[] =
     "1 when a game was not or the replacement could not be had, 2 when the\n"
     "options are wrong.\n\n";
 inline constexpr char message_unknown_option[] = "Unknown option: %s\n\n";
-inline constexpr char message_option_needs_file[] = "Option %s needs a file!\n\n";
+inline constexpr char message_option_needs_file[] =
+    "Option %s needs a file!\n\n";
 inline constexpr char message_options_conflict[] =
     "Options --arm7 and --donor cannot be used together!\n\n";
 inline constexpr char message_no_game_found[] = "No game found in %s!\n\n";
@@ -32,7 +33,8 @@ inline constexpr char message_no_game_found[] = "No game found in %s!\n\n";
 inline constexpr char message_place_source[] =
     "Place your arm7.bin or donor.nds into the same directory and hit "
     "return\n\n";
-inline constexpr char message_file_unreadable[] = "The %s could not be read!\n\n";
+inline constexpr char message_file_unreadable[] =
+    "The %s could not be read!\n\n";
 inline constexpr char message_whole_image_as_binary[] =
     "The %s is a whole game image; use it as donor.nds or with --donor!\n\n";
 inline constexpr char message_stale_arm7[] =

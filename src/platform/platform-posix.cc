@@ -192,7 +192,8 @@ bool list_folder_files(const std::string& folder,
   while (dirent* entry = ::readdir(dir)) {
     struct stat st;
     std::string name = entry->d_name;
-    if (::stat(join_path(folder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (::stat(join_path(folder, name).c_str(), &st) == 0 &&
+        S_ISREG(st.st_mode))
       names->push_back(name);
   }
   ::closedir(dir);

@@ -124,7 +124,8 @@ std::vector<std::string> command_line_arguments(int, char**) {
   std::vector<std::string> args;
   if (!wide) return args;
   for (int i = 0; i < count; ++i)
-    args.push_back(to_utf8(wide[i], std::char_traits<wchar_t>::length(wide[i])));
+    args.push_back(
+        to_utf8(wide[i], std::char_traits<wchar_t>::length(wide[i])));
   ::LocalFree(wide);
   return args;
 }
@@ -135,9 +136,9 @@ std::FILE* open_for_reading(const std::string& path) {
 }
 
 std::FILE* create_new_file(const std::string& path) {
-  HANDLE handle = ::CreateFileW(system_path(path).c_str(), GENERIC_WRITE, 0,
-                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+  HANDLE handle =
+      ::CreateFileW(system_path(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   std::FILE* file = stream_of(handle, "wb");
   if (!file) remove_file(path);
@@ -185,8 +186,8 @@ bool list_folder_files(const std::string& folder,
     if (found.dwFileAttributes &
         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
       continue;
-    names->push_back(to_utf8(found.cFileName,
-                             std::char_traits<wchar_t>::length(found.cFileName)));
+    names->push_back(to_utf8(
+        found.cFileName, std::char_traits<wchar_t>::length(found.cFileName)));
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   return true;
@@ -203,9 +204,9 @@ bool begin_new_file(const std::string& path, NewFile* file) {
   const std::string folder = folder_part(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = temporary_name(folder, attempt);
-    HANDLE handle = ::CreateFileW(system_path(candidate).c_str(),
-                                  GENERIC_WRITE | DELETE, 0, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        ::CreateFileW(system_path(candidate).c_str(), GENERIC_WRITE | DELETE, 0,
+                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return false;

@@ -54,8 +54,9 @@ TEST(Win32Paths, AGameDeeperThanMaxPathRebuilds) {
   const std::string segment(60, 'd');
   for (int level = 0; level < 5; ++level) {
     deep += segment + "\\";
-    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + wide(deep)).c_str(), nullptr) ||
-                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(
+        ::CreateDirectoryW((L"\\\\?\\" + wide(deep)).c_str(), nullptr) ||
+        ::GetLastError() == ERROR_ALREADY_EXISTS);
   }
   ASSERT_GT(deep.size(), 300u);
   std::vector<uint8_t> game = image_from(kSampleGame);

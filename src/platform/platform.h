@@ -31,7 +31,8 @@ bool is_folder(const std::string& path);
 
 /// The names of the regular files directly in `folder`, in no particular
 /// order; false when the folder cannot be read.
-bool list_folder_files(const std::string& folder, std::vector<std::string>* names);
+bool list_folder_files(const std::string& folder,
+                       std::vector<std::string>* names);
 
 /// `name` in `folder`: joined with the system's separator unless the folder
 /// already ends in one.
@@ -93,9 +94,9 @@ std::string folder_part(const std::string& path);
 /// Sets up how the process meets signals: a closed standard output
 /// (SIGPIPE) is ignored, since a lost message is no reason to drop a
 /// finished rebuild, and so is the file-size limit (SIGXFSZ), so that a
-/// write past it fails and is reported like a full disk; on SIGINT, SIGTERM and SIGHUP the named temporary
-/// file, if there is one, is removed and the terminal restored before the
-/// signal ends the process as it would have.
+/// write past it fails and is reported like a full disk; on SIGINT, SIGTERM and
+/// SIGHUP the named temporary file, if there is one, is removed and the
+/// terminal restored before the signal ends the process as it would have.
 void install_interrupt_cleanup();
 
 /// Creates `path` for binary writing, failing when anything of that name

@@ -42,7 +42,8 @@ TEST(CartridgeHeader, ResealingRealHeadersGivesTheirStoredCrc) {
     uint16_t stored = uint16_t(image[0x15E] | image[0x15F] << 8);
     EXPECT_EQ(stored, compute_header_crc16(header)) << name;
     seal_header(header);
-    EXPECT_EQ(0, std::memcmp(header.bytes, image.data(), CartridgeHeader::kSize))
+    EXPECT_EQ(0,
+              std::memcmp(header.bytes, image.data(), CartridgeHeader::kSize))
         << name;
   }
 }
@@ -50,26 +51,41 @@ TEST(CartridgeHeader, ResealingRealHeadersGivesTheirStoredCrc) {
 TEST(CartridgeHeader, FieldOffsetsAreTheFormatsOwn) {
   namespace f = header_field;
   const std::pair<uint32_t, uint32_t> offsets[] = {
-      {f::unit_code, 0x12},         {f::arm9_rom_offset, 0x20},
-      {f::arm9_size, 0x2C},         {f::arm7_rom_offset, 0x30},
-      {f::arm7_entry_address, 0x34}, {f::arm7_ram_address, 0x38},
-      {f::arm7_size, 0x3C},         {f::fnt_offset, 0x40},
-      {f::fnt_size, 0x44},          {f::fat_offset, 0x48},
-      {f::fat_size, 0x4C},          {f::arm9_overlay_offset, 0x50},
-      {f::arm9_overlay_size, 0x54}, {f::arm7_overlay_offset, 0x58},
-      {f::arm7_overlay_size, 0x5C}, {f::banner_offset, 0x68},
-      {f::used_rom_size, 0x80},     {f::header_size, 0x84},
-      {f::twl_region_start, 0x92},  {f::header_crc16, 0x15E},
-      {f::debug_rom_offset, 0x160}, {f::debug_rom_size, 0x164},
-      {f::dsi_arm9_offset, 0x1C0},  {f::dsi_arm9_size, 0x1CC},
-      {f::dsi_arm7_offset, 0x1D0},  {f::dsi_arm7_size, 0x1DC},
+      {f::unit_code, 0x12},
+      {f::arm9_rom_offset, 0x20},
+      {f::arm9_size, 0x2C},
+      {f::arm7_rom_offset, 0x30},
+      {f::arm7_entry_address, 0x34},
+      {f::arm7_ram_address, 0x38},
+      {f::arm7_size, 0x3C},
+      {f::fnt_offset, 0x40},
+      {f::fnt_size, 0x44},
+      {f::fat_offset, 0x48},
+      {f::fat_size, 0x4C},
+      {f::arm9_overlay_offset, 0x50},
+      {f::arm9_overlay_size, 0x54},
+      {f::arm7_overlay_offset, 0x58},
+      {f::arm7_overlay_size, 0x5C},
+      {f::banner_offset, 0x68},
+      {f::used_rom_size, 0x80},
+      {f::header_size, 0x84},
+      {f::twl_region_start, 0x92},
+      {f::header_crc16, 0x15E},
+      {f::debug_rom_offset, 0x160},
+      {f::debug_rom_size, 0x164},
+      {f::dsi_arm9_offset, 0x1C0},
+      {f::dsi_arm9_size, 0x1CC},
+      {f::dsi_arm7_offset, 0x1D0},
+      {f::dsi_arm7_size, 0x1DC},
       {f::digest_dsi_area_offset, 0x1E8},
       {f::digest_sector_table_offset, 0x1F0},
       {f::digest_sector_table_size, 0x1F4},
       {f::digest_block_table_offset, 0x1F8},
       {f::digest_block_table_size, 0x1FC},
-      {f::total_rom_size, 0x210},   {f::modcrypt1_offset, 0x220},
-      {f::modcrypt1_size, 0x224},   {f::modcrypt2_offset, 0x228},
+      {f::total_rom_size, 0x210},
+      {f::modcrypt1_offset, 0x220},
+      {f::modcrypt1_size, 0x224},
+      {f::modcrypt2_offset, 0x228},
       {f::modcrypt2_size, 0x22C},
   };
   for (const auto& offset : offsets) EXPECT_EQ(offset.second, offset.first);

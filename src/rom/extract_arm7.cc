@@ -42,7 +42,8 @@ Failure open_donor(const std::string& donor_path, Donor* donor) {
 
 // Copies the donor's ARM7 binary to the start of `out`.
 IoStatus copy_arm7(const Donor& donor, std::FILE* out) {
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
+                                        uint8_t[kCopyBufferSize]);
   if (!buffer) return io_write_failed;
   return copy_bytes(donor.file.get(), donor.arm7_rom_offset, out, 0,
                     donor.arm7_size, buffer.get(), kCopyBufferSize);
@@ -93,13 +94,14 @@ bool arm7_is_donors(const std::string& arm7_file,
       !file_size(arm7.get(), &arm7_size) || arm7_size != donor.arm7_size)
     return false;
   const size_t half = kCopyBufferSize / 2;
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
+                                        uint8_t[kCopyBufferSize]);
   if (!buffer) return false;
   for (uint64_t done = 0; done < donor.arm7_size;) {
     const size_t piece =
         size_t(std::min<uint64_t>(donor.arm7_size - done, half));
-    if (read_exact(donor.file.get(), donor.arm7_rom_offset + done,
-                   buffer.get(), piece) != io_ok ||
+    if (read_exact(donor.file.get(), donor.arm7_rom_offset + done, buffer.get(),
+                   piece) != io_ok ||
         read_exact(arm7.get(), done, buffer.get() + half, piece) != io_ok ||
         std::memcmp(buffer.get(), buffer.get() + half, piece) != 0)
       return false;

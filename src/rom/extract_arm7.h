@@ -12,7 +12,8 @@
 /// bare ARM7 binary: its header's CRC-16 holds and its ARM7 binary, not
 /// empty, lies inside the file. Such a file is used as a donor, never as
 /// the binary itself. Its addresses go to `*addresses` when given.
-bool is_donor_image(const std::string& path, Arm7Addresses* addresses = nullptr);
+bool is_donor_image(const std::string& path,
+                    Arm7Addresses* addresses = nullptr);
 
 /// What the donor at `donor_path` would give, with nothing written:
 /// `*replacement` becomes a donor's, with its addresses and the size of
@@ -21,7 +22,8 @@ Failure read_donor(const std::string& donor_path, Replacement* replacement);
 
 /// True when the file at `arm7_file` holds exactly the ARM7 binary of the
 /// donor at `donor_path`.
-bool arm7_is_donors(const std::string& arm7_file, const std::string& donor_path);
+bool arm7_is_donors(const std::string& arm7_file,
+                    const std::string& donor_path);
 
 /// Writes the ARM7 binary of the image at `donor_path` (`arm7_size` bytes
 /// from `arm7_rom_offset`) to `arm7_file`, which takes that name only when

@@ -52,8 +52,8 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
     const uint64_t step = progress_shown() ? kProgressStep : length;
     while (done < length) {
       const uint64_t want = std::min(step, length - done);
-      const uint64_t got = copy_in_kernel(in, in_offset + done, out,
-                                          out_offset + done, want);
+      const uint64_t got =
+          copy_in_kernel(in, in_offset + done, out, out_offset + done, want);
       done += got;
       advance_progress(got);
       if (got < want) break;

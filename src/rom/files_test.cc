@@ -31,7 +31,8 @@ TEST(CopyBytes, KernelAndPlainPathsWriteTheSameBytesAndReportShortInput) {
   std::vector<uint8_t> source = image_from("size 100000\nnocrc");
   ASSERT_TRUE(write_bytes(dir + "in", source));
   std::vector<uint8_t> expected = {'h', 'e', 'a', 'd'};
-  expected.insert(expected.end(), source.begin() + 3, source.begin() + 3 + 99990);
+  expected.insert(expected.end(), source.begin() + 3,
+                  source.begin() + 3 + 99990);
   for (bool kernel : {true, false}) {
     kernel_copy_enabled = kernel;
     IoStatus status;

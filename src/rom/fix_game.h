@@ -8,8 +8,8 @@
 
 /// How one game went.
 struct GameOutcome {
-  bool fixed;   // written (or, when checking, would be)
-  bool warned;  // the donor's binary may not fit it
+  bool fixed;               // written (or, when checking, would be)
+  bool warned;              // the donor's binary may not fit it
   std::string output_path;  // where it is (or would be) written
 };
 

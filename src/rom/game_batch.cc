@@ -52,9 +52,9 @@ size_t fixed_count(const GameBatch& batch) {
 
 void finish_batch(const GameBatch& batch) {
   if (!batch.numbered) return;
-  print_formatted(batch.checking ? message_games_would_be_fixed
-                                 : message_games_fixed,
-                  fixed_count(batch), batch.count);
+  print_formatted(
+      batch.checking ? message_games_would_be_fixed : message_games_fixed,
+      fixed_count(batch), batch.count);
   print_list(message_not_fixed, batch.not_fixed);
   print_list(message_with_warnings, batch.warned);
 }

@@ -56,8 +56,7 @@ const char* part_failure_text(Failure failure) {
     case Failure::modcrypt_area_in_replaced_stretch:
       return "The game's DSi modcrypt area lies between its arm7 binary and "
              "its file name table!\n\n";
-    default:
-      return "";
+    default: return "";
   }
 }
 

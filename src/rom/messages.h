@@ -190,9 +190,9 @@ struct PartMessages {
   Failure in_replaced_stretch;
   Failure past_used_area;
 };
-inline constexpr PartMessages part_arm9 = {
-    "arm9 binary", Failure::arm9_in_replaced_stretch,
-    Failure::arm9_past_used_area};
+inline constexpr PartMessages part_arm9 = {"arm9 binary",
+                                           Failure::arm9_in_replaced_stretch,
+                                           Failure::arm9_past_used_area};
 inline constexpr PartMessages part_arm9_overlays = {
     "arm9 overlay table", Failure::arm9_overlays_in_replaced_stretch,
     Failure::arm9_overlays_past_used_area};

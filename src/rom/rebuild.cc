@@ -25,10 +25,10 @@ Failure io_failure(IoStatus status, Failure short_read) {
 // The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
 // output already stands at the end of the new binary.
 Failure write_block(std::FILE* input, std::FILE* output,
-                        const RebuildPlan& plan, uint8_t* buffer) {
+                    const RebuildPlan& plan, uint8_t* buffer) {
   const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
-  IoStatus status = write_zeros(output, plan.new_fnt - new_arm7_end, buffer,
-                                kCopyBufferSize);
+  IoStatus status =
+      write_zeros(output, plan.new_fnt - new_arm7_end, buffer, kCopyBufferSize);
   if (status != io_ok) return Failure::output_failed;
 
   // Whatever lies between FNT and FAT comes along as it is. An empty FAT
@@ -40,17 +40,20 @@ Failure write_block(std::FILE* input, std::FILE* output,
   if (status == io_ok)
     status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
   if (Failure failure = io_failure(status, Failure::input_short);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
 
   const size_t piece_limit = kCopyBufferSize / 4 * 4;
   for (uint64_t done = 0; done < plan.fat_size;) {
-    size_t piece = size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
+    size_t piece =
+        size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
     if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
       return Failure::input_short;
     for (size_t at = 0; at + 4 <= piece; at += 4)
-      store_u32le(buffer + at, relocate_fat_word(load_u32le(buffer + at), plan));
-    if (write_all(output, buffer, piece) != io_ok) return Failure::output_failed;
+      store_u32le(buffer + at,
+                  relocate_fat_word(load_u32le(buffer + at), plan));
+    if (write_all(output, buffer, piece) != io_ok)
+      return Failure::output_failed;
     done += piece;
   }
   return Failure::none;
@@ -58,9 +61,8 @@ Failure write_block(std::FILE* input, std::FILE* output,
 
 // The tail behind the old FAT end, its final chunk cut to the length the
 // plan found, and a DSi area that stays at its own offsets behind it.
-Failure write_tail(std::FILE* input, std::FILE* output,
-                       uint64_t output_offset, const RebuildPlan& plan,
-                       uint8_t* buffer) {
+Failure write_tail(std::FILE* input, std::FILE* output, uint64_t output_offset,
+                   const RebuildPlan& plan, uint8_t* buffer) {
   if (plan.tail_length > 0) {
     if (plan.download_play) print_message(message_download_play);
     const uint64_t in_front = tail_in_front(plan);
@@ -70,7 +72,7 @@ Failure write_tail(std::FILE* input, std::FILE* output,
         copy_bytes(input, plan.old_fat_end, output, output_offset,
                    in_front + from_input, buffer, kCopyBufferSize);
     if (Failure failure = io_failure(status, Failure::input_short);
-          failure != Failure::none)
+        failure != Failure::none)
       return failure;
     // Rounding the kept length up to 4 can reach up to 3 bytes past the
     // chunk; they go out as 0xFF fill.
@@ -80,10 +82,10 @@ Failure write_tail(std::FILE* input, std::FILE* output,
     output_offset += in_front + plan.final_kept;
   }
   if (plan.dsi_copy_end <= output_offset) return Failure::none;
-  return io_failure(copy_bytes(input, output_offset, output, output_offset,
-                               plan.dsi_copy_end - output_offset, buffer,
-                               kCopyBufferSize),
-                    Failure::input_short);
+  return io_failure(
+      copy_bytes(input, output_offset, output, output_offset,
+                 plan.dsi_copy_end - output_offset, buffer, kCopyBufferSize),
+      Failure::input_short);
 }
 
 Failure write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
@@ -94,20 +96,20 @@ Failure write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
   IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
                                buffer, kCopyBufferSize);
   if (Failure failure = io_failure(status, Failure::input_short);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
-  status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset,
-                      plan.new_arm7_size, buffer, kCopyBufferSize);
+  status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset, plan.new_arm7_size,
+                      buffer, kCopyBufferSize);
   if (Failure failure = io_failure(status, Failure::arm7_unreadable);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
   if (Failure failure = write_block(input, output, plan, buffer);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
   const uint64_t tail_offset =
       plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
   if (Failure failure = write_tail(input, output, tail_offset, plan, buffer);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
 
   // Changed fields of the extended header are a patch of the head, which
@@ -145,7 +147,8 @@ Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
   if (!arm7 || !file_size(arm7.get(), &new_arm7_size))
     return Failure::arm7_unreadable;
 
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
+                                        uint8_t[kCopyBufferSize]);
   if (!buffer) return Failure::out_of_memory;
 
   CartridgeHeader header;
@@ -183,9 +186,9 @@ void report_plan(const std::string& output_path, CartridgeHeader header,
                  const RebuildPlan& plan) {
   const CartridgeHeader before = header;
   update_header(header, plan);
-  print_formatted(plan.download_play ? message_check_output_cut
-                                     : message_check_output,
-                  output_path.c_str(), (unsigned long long)plan.output_size);
+  print_formatted(
+      plan.download_play ? message_check_output_cut : message_check_output,
+      output_path.c_str(), (unsigned long long)plan.output_size);
   uint32_t fields[kMaxMovedFields + 2] = {header_field::fnt_offset,
                                           header_field::fat_offset};
   std::copy(plan.moved_fields, plan.moved_fields + plan.moved_field_count,
@@ -207,8 +210,8 @@ OpenedGame open_game(const std::string& path) {
   game.file.reset(open_for_reading(path));
   if (!game.file || !file_size(game.file.get(), &game.size)) return game;
   game.size_known = true;
-  game.header_length = size_t(
-      std::min<uint64_t>(game.size, CartridgeHeader::kExtendedEnd));
+  game.header_length =
+      size_t(std::min<uint64_t>(game.size, CartridgeHeader::kExtendedEnd));
   game.header_read = read_exact(game.file.get(), 0, game.header.bytes,
                                 game.header_length) == io_ok;
   return game;
@@ -218,7 +221,8 @@ bool game_header_has(const OpenedGame& game, uint32_t end) {
   return game.header_read && game.header_length >= end;
 }
 
-int rebuild_game(const std::string& output_path, const std::string& input_path) {
+int rebuild_game(const std::string& output_path,
+                 const std::string& input_path) {
   const OpenedGame game = open_game(input_path);
   return rebuild_opened_game(game, replacement_at(arm7_path), output_path) ? 1
                                                                            : -1;
@@ -245,7 +249,8 @@ bool check_rebuild(const OpenedGame& game, uint64_t new_arm7_size,
     return false;
   }
   build_crc16_table();
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
+                                        uint8_t[kCopyBufferSize]);
   if (!buffer) {
     print_failure(Failure::out_of_memory);
     return false;

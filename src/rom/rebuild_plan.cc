@@ -59,8 +59,10 @@ Failure scan_files(const RebuildPlan& plan, FileScan& scan, uint64_t limit) {
   const uint64_t entries_bytes = plan.fat_size / 8 * 8;
   const size_t piece_limit = scan.buffer_size / 8 * 8;
   for (uint64_t done = 0; done < entries_bytes;) {
-    size_t piece = size_t(std::min<uint64_t>(entries_bytes - done, piece_limit));
-    if (read_exact(scan.input, plan.fat_offset + done, scan.buffer, piece) != io_ok)
+    size_t piece =
+        size_t(std::min<uint64_t>(entries_bytes - done, piece_limit));
+    if (read_exact(scan.input, plan.fat_offset + done, scan.buffer, piece) !=
+        io_ok)
       return Failure::input_short;
     for (size_t at = 0; at < piece; at += 8) {
       uint64_t start = load_u32le(scan.buffer + at);
@@ -105,8 +107,8 @@ DsiArea find_dsi_area(const CartridgeHeader& header, const RebuildPlan& p,
 // Lengthens the carried stretch to the end of every region, the DSi area
 // and every file that starts inside it, until nothing more does.
 Failure extend_carried_stretch(RebuildPlan& p, const Region* regions,
-                                   size_t region_count, const DsiArea& dsi,
-                                   FileScan& files) {
+                               size_t region_count, const DsiArea& dsi,
+                               FileScan& files) {
   uint64_t& carried = p.carried_end;
   for (int pass = 0;; ++pass) {
     const uint64_t before = carried;
@@ -115,8 +117,11 @@ Failure extend_carried_stretch(RebuildPlan& p, const Region* regions,
       if (!r.dsi && r.whole && r.start >= p.fnt_offset && r.start < carried)
         carried = std::max(carried, r.end);
     }
-    if (dsi.present && dsi.start < carried) carried = std::max(carried, dsi.end);
-    if (Failure failure = scan_files(p, files, carried); failure != Failure::none) return failure;
+    if (dsi.present && dsi.start < carried)
+      carried = std::max(carried, dsi.end);
+    if (Failure failure = scan_files(p, files, carried);
+        failure != Failure::none)
+      return failure;
     carried = std::max(carried, files.reach.end);
     if (carried == before) break;
     if (pass == kMaxFilePasses) return Failure::file_past_used;
@@ -132,7 +137,7 @@ void move_field(RebuildPlan& plan, uint32_t field) {
 // The structure every rebuild relies on: the ARM7 binary in front of the
 // FNT, the FNT in front of the FAT, both inside the image.
 Failure check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
-                            uint64_t fnt_end) {
+                        uint64_t fnt_end) {
   if (p.fnt_offset == 0 && p.fat_offset == 0) return Failure::no_file_system;
   if (p.arm7_rom_offset < CartridgeHeader::kSize ||
       p.arm7_rom_offset > p.input_size || old_arm7_end > p.input_size)
@@ -142,8 +147,10 @@ Failure check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
   if (fnt_end > p.input_size) return Failure::fnt_outside;
   // Packers put the empty FAT of a program without files at, or even past,
   // the end of the file; such a FAT holds nothing to read.
-  if (p.fat_size > 0 && p.old_fat_end > p.input_size) return Failure::fat_outside;
-  if (p.fat_offset > p.input_size + kEmptyFatSlack) return Failure::fat_far_outside;
+  if (p.fat_size > 0 && p.old_fat_end > p.input_size)
+    return Failure::fat_outside;
+  if (p.fat_offset > p.input_size + kEmptyFatSlack)
+    return Failure::fat_far_outside;
   return Failure::none;
 }
 
@@ -151,8 +158,7 @@ Failure check_structure(const RebuildPlan& p, uint64_t old_arm7_end,
 // or lies where the rebuild would lose it. `keep_end` takes in the end of
 // every region that moves.
 Failure place_regions(RebuildPlan& p, const Region* regions,
-                          size_t region_count, bool dsi_moves,
-                          uint64_t* keep_end) {
+                      size_t region_count, bool dsi_moves, uint64_t* keep_end) {
   for (size_t i = 0; i < region_count; ++i) {
     const Region& r = regions[i];
     if (!r.whole) {
@@ -193,20 +199,21 @@ void follow_dsi_fields(const CartridgeHeader& header, RebuildPlan& p,
 // DS part must not reach into; or, on a DSi image naming no DSi region
 // there, the bytes up to its total size, which trimmers keep.
 Failure plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
-                          const DsiArea& dsi, bool dsi_moves, uint64_t ds_end) {
+                      const DsiArea& dsi, bool dsi_moves, uint64_t ds_end) {
   if (dsi.present && !dsi_moves) {
     // The area starts at the TWL region boundary where that lies in front
     // of its first region.
     uint64_t area_start = dsi.start;
     const uint64_t boundary =
         uint64_t(header_u16(header, f::twl_region_start)) * kTwlRegionUnit;
-    if (boundary >= p.carried_end && boundary < dsi.start) area_start = boundary;
+    if (boundary >= p.carried_end && boundary < dsi.start)
+      area_start = boundary;
     if (ds_end > area_start) return Failure::dsi_area_overrun;
     p.dsi_copy_end = dsi.end;
   } else if (!dsi.present && is_dsi_image(header) &&
              has_extended_header(header)) {
-    const uint64_t total = std::min<uint64_t>(
-        header_u32(header, f::total_rom_size), p.input_size);
+    const uint64_t total =
+        std::min<uint64_t>(header_u32(header, f::total_rom_size), p.input_size);
     if (total > p.carried_end) p.dsi_copy_end = total;
   }
   return Failure::none;
@@ -215,9 +222,8 @@ Failure plan_dsi_copy(const CartridgeHeader& header, RebuildPlan& p,
 }  // namespace
 
 Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
-                         uint64_t input_size, uint64_t new_arm7_size,
-                         uint8_t* buffer, size_t buffer_size,
-                         RebuildPlan* plan) {
+                     uint64_t input_size, uint64_t new_arm7_size,
+                     uint8_t* buffer, size_t buffer_size, RebuildPlan* plan) {
   if (input_size < CartridgeHeader::kSize) return Failure::header_short;
 
   RebuildPlan p = {};
@@ -232,7 +238,7 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   const uint64_t fnt_end = p.fnt_offset + header_u32(header, f::fnt_size);
   if (Failure failure = check_structure(
           p, p.arm7_rom_offset + header_u32(header, f::arm7_size), fnt_end);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
 
   p.new_fnt = (p.arm7_rom_offset + new_arm7_size + 15) / 16 * 16;
@@ -240,12 +246,15 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   p.shift = int64_t(p.new_fnt) - int64_t(p.fnt_offset);
 
   Region regions[kMaxRegions];
-  const size_t region_count = header_regions(header, input, input_size, regions);
+  const size_t region_count =
+      header_regions(header, input, input_size, regions);
   FileScan files = {input, buffer, buffer_size, {0, false}};
 
   // The files first: each must lie where the rebuild keeps it, and the
   // furthest of them, the banner and the FAT stand in for a used size of 0.
-  if (Failure failure = scan_files(p, files, kNoLimit); failure != Failure::none) return failure;
+  if (Failure failure = scan_files(p, files, kNoLimit);
+      failure != Failure::none)
+    return failure;
   uint64_t used_area = p.old_used;
   if (used_area == 0) {
     used_area = std::max(files.reach.end, p.old_fat_end);
@@ -261,18 +270,20 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   const DsiArea dsi = find_dsi_area(header, p, regions, region_count);
   const uint64_t tables_end =
       std::max(std::min(p.old_fat_end, input_size), fnt_end);
-  p.carried_end = std::max(std::min(used_area + kSignatureRoom, input_size),
-                           tables_end);
-  if (Failure failure = extend_carried_stretch(p, regions, region_count, dsi, files);
-        failure != Failure::none)
+  p.carried_end =
+      std::max(std::min(used_area + kSignatureRoom, input_size), tables_end);
+  if (Failure failure =
+          extend_carried_stretch(p, regions, region_count, dsi, files);
+      failure != Failure::none)
     return failure;
   const bool dsi_moves = dsi.present && dsi.start < p.carried_end;
 
   // The trim keeps the used area, the tables and everything that moves.
   uint64_t keep_end = std::max(
       {std::min(used_area, p.carried_end), files.reach.end, tables_end});
-  if (Failure failure = place_regions(p, regions, region_count, dsi_moves, &keep_end);
-        failure != Failure::none)
+  if (Failure failure =
+          place_regions(p, regions, region_count, dsi_moves, &keep_end);
+      failure != Failure::none)
     return failure;
   if (dsi_moves) keep_end = std::max(keep_end, dsi.end);
   follow_dsi_fields(header, p, dsi_moves, &keep_end);
@@ -282,8 +293,8 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   const uint64_t in_front = tail_in_front(p);
   if (p.tail_length > 0) {
     const uint64_t final_start = p.old_fat_end + in_front;
-    if (final_chunk_length(input, final_start, p.tail_length - in_front,
-                           buffer, buffer_size, &p.final_kept,
+    if (final_chunk_length(input, final_start, p.tail_length - in_front, buffer,
+                           buffer_size, &p.final_kept,
                            &p.download_play) != io_ok)
       return Failure::input_short;
     if (p.download_play && keep_end > final_start)
@@ -293,7 +304,7 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   const uint64_t block_length = p.old_fat_end - p.fnt_offset;
   const uint64_t ds_end = p.new_fnt + block_length + in_front + p.final_kept;
   if (Failure failure = plan_dsi_copy(header, p, dsi, dsi_moves, ds_end);
-        failure != Failure::none)
+      failure != Failure::none)
     return failure;
 
   p.output_size = std::max(ds_end, p.dsi_copy_end);

@@ -38,15 +38,15 @@ struct RebuildPlan {
   uint64_t fnt_offset;
   uint64_t fat_offset;
   uint64_t fat_size;
-  uint64_t old_used;   // 0 stays 0
-  uint64_t new_fnt;    // end of the new binary, rounded up to 16
-  uint64_t fat_rel;    // the FAT's place inside the moved block
+  uint64_t old_used;  // 0 stays 0
+  uint64_t new_fnt;   // end of the new binary, rounded up to 16
+  uint64_t fat_rel;   // the FAT's place inside the moved block
   uint64_t old_fat_end;
-  int64_t shift;       // how far the block and everything behind it moves
-  uint64_t carried_end;  // where the carried input stretch ends
-  uint64_t tail_length;  // input bytes behind the old FAT end to carry over
-  uint64_t final_kept;   // bytes written of the final chunk (see below)
-  bool download_play;    // the final chunk was cut behind data
+  int64_t shift;          // how far the block and everything behind it moves
+  uint64_t carried_end;   // where the carried input stretch ends
+  uint64_t tail_length;   // input bytes behind the old FAT end to carry over
+  uint64_t final_kept;    // bytes written of the final chunk (see below)
+  bool download_play;     // the final chunk was cut behind data
   uint64_t dsi_copy_end;  // 0, or where the unmoved DSi area ends
   uint64_t output_size;
   uint32_t moved_fields[kMaxMovedFields];
@@ -60,9 +60,8 @@ struct RebuildPlan {
 /// of the game whole to where the new header names it, or what is wrong
 /// with the image.
 Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
-                         uint64_t input_size, uint64_t new_arm7_size,
-                         uint8_t* buffer, size_t buffer_size,
-                         RebuildPlan* plan);
+                     uint64_t input_size, uint64_t new_arm7_size,
+                     uint8_t* buffer, size_t buffer_size, RebuildPlan* plan);
 
 /// The tail bytes in front of its final chunk: the whole chunks counted
 /// from the old FAT end, copied as they are. Only the final chunk, the

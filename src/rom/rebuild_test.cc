@@ -46,7 +46,8 @@ uint32_t field(const std::vector<uint8_t>& image, uint32_t offset) {
 
 bool crc_is_valid(const std::vector<uint8_t>& image) {
   CartridgeHeader header;
-  std::copy(image.begin(), image.begin() + CartridgeHeader::kSize, header.bytes);
+  std::copy(image.begin(), image.begin() + CartridgeHeader::kSize,
+            header.bytes);
   build_crc16_table();
   uint16_t stored = uint16_t(image[0x15E] | image[0x15F] << 8);
   return stored == compute_header_crc16(header);
@@ -101,10 +102,13 @@ TEST(Rebuild, WorkedExampleComesOutByteForByte) {
   }
   EXPECT_TRUE(std::equal(arm7.begin(), arm7.end(), out.begin() + 0x400));
   for (uint32_t i = 0x6F8; i < 0x700; ++i) EXPECT_EQ(0, out[i]) << i;
-  EXPECT_TRUE(std::equal(in.begin() + 0x600, in.begin() + 0x680, out.begin() + 0x700));
+  EXPECT_TRUE(
+      std::equal(in.begin() + 0x600, in.begin() + 0x680, out.begin() + 0x700));
   const uint32_t relocated[] = {0x200, 0x300, 0xA00, 0xA80, 0xA80, 0xB40};
-  for (int w = 0; w < 6; ++w) EXPECT_EQ(relocated[w], field(out, 0x780 + 4 * w));
-  EXPECT_TRUE(std::equal(in.begin() + 0x698, in.begin() + 0xAC8, out.begin() + 0x798));
+  for (int w = 0; w < 6; ++w)
+    EXPECT_EQ(relocated[w], field(out, 0x780 + 4 * w));
+  EXPECT_TRUE(
+      std::equal(in.begin() + 0x698, in.begin() + 0xAC8, out.begin() + 0x798));
   EXPECT_EQ(kOnlyInputs.size() + 1, run.files_after.size());
 }
 
@@ -138,8 +142,8 @@ TEST(Rebuild, ShiftZeroKeepsEveryMovedFieldAndWord) {
   RebuildRun run = rebuild(in, replacement_binary(0x1F8));
   ASSERT_EQ(1, run.result);
   namespace f = header_field;
-  for (uint32_t offset : {f::fnt_offset, f::fat_offset, f::banner_offset,
-                          f::used_rom_size}) {
+  for (uint32_t offset :
+       {f::fnt_offset, f::fat_offset, f::banner_offset, f::used_rom_size}) {
     EXPECT_EQ(field(in, offset), field(run.output, offset)) << offset;
   }
   EXPECT_TRUE(std::equal(in.begin() + 0x600, in.begin() + 0xAC8,
@@ -163,8 +167,9 @@ TEST(Rebuild, NegativeShiftMovesEverythingBehindTheFatDown) {
 
 TEST(Rebuild, OnlyFatWordsAboveTheOldFatOffsetMove) {
   // Empty entries at the FAT offset itself, at 0 and one past it.
-  RebuildRun run = rebuild(image_from(example_with("words 0x680 0x680 0x680 0 0 0x681 0x681")),
-                           replacement_binary(0x2F8));
+  RebuildRun run = rebuild(
+      image_from(example_with("words 0x680 0x680 0x680 0 0 0x681 0x681")),
+      replacement_binary(0x2F8));
   ASSERT_EQ(1, run.result);
   const uint32_t relocated[] = {0x680, 0x680, 0, 0, 0x781, 0x781};
   for (int w = 0; w < 6; ++w)
@@ -172,8 +177,8 @@ TEST(Rebuild, OnlyFatWordsAboveTheOldFatOffsetMove) {
 }
 
 TEST(Rebuild, BannerOffsetZeroMeansNoBannerAndStaysZero) {
-  RebuildRun run = rebuild(image_from(example_with("banner 0")),
-                           replacement_binary(0x2F8));
+  RebuildRun run =
+      rebuild(image_from(example_with("banner 0")), replacement_binary(0x2F8));
   ASSERT_EQ(1, run.result);
   EXPECT_EQ(0u, field(run.output, header_field::banner_offset));
 }
@@ -193,7 +198,8 @@ TEST(Rebuild, EmptyFatPastTheEndOfTheFileReadsAsZeros) {
   bool trimmed;
   EXPECT_EQ(reference_rebuild(in, arm7, &trimmed), run.output);
   ASSERT_EQ(0x700u + 0x800u, run.output.size());
-  EXPECT_TRUE(std::equal(in.begin() + 0x600, in.end(), run.output.begin() + 0x700));
+  EXPECT_TRUE(
+      std::equal(in.begin() + 0x600, in.end(), run.output.begin() + 0x700));
   for (size_t i = 0x700 + 0x600; i < run.output.size(); ++i)
     ASSERT_EQ(0, run.output[i]) << i;
 }
@@ -227,12 +233,14 @@ TEST(FinalChunk, PadByteAndTrimmingRulesWhateverThePieceSize) {
     ASSERT_TRUE(write_bytes(dir + "chunk", file));
     std::FILE* input = open_for_reading(dir + "chunk");
     for (size_t piece : {size_t(1), size_t(7), size_t(8), size_t(4096)}) {
-      SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(piece));
+      SCOPED_TRACE(std::string(c.what) + ", pieces of " +
+                   std::to_string(piece));
       std::vector<uint8_t> buffer(piece);
       uint64_t kept = 0;
       bool trimmed = false;
-      ASSERT_EQ(io_ok, final_chunk_length(input, 3, c.chunk.size(), buffer.data(),
-                                          piece, &kept, &trimmed));
+      ASSERT_EQ(io_ok,
+                final_chunk_length(input, 3, c.chunk.size(), buffer.data(),
+                                   piece, &kept, &trimmed));
       EXPECT_EQ(c.kept, kept);
       EXPECT_EQ(c.trimmed, trimmed);
     }
@@ -257,7 +265,9 @@ std::vector<uint8_t> long_tail_image(uint64_t window, uint64_t signature) {
     used %#llx
     files 32 0x1000 0x4000
     fill %#llx %#llx 0xFF
-  )", (unsigned long long)(0x1000 + window + 0x1234), (unsigned long long)used,
+  )",
+                (unsigned long long)(0x1000 + window + 0x1234),
+                (unsigned long long)used,
                 (unsigned long long)(signature + 0x88),
                 (unsigned long long)(0x1000 + window + 0x1234));
   std::vector<uint8_t> image = image_from(text);
@@ -284,7 +294,8 @@ TEST(Rebuild, LongTailsGoInWholeChunksAndOnlyTheFinalOneIsTrimmed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.window);
     uint64_t used = 0x1000 + c.window - kSignatureRoom;
-    std::vector<uint8_t> in = long_tail_image(c.window, used + kSignatureRoom - c.signature_from_end);
+    std::vector<uint8_t> in =
+        long_tail_image(c.window, used + kSignatureRoom - c.signature_from_end);
     bool trimmed = false;
     std::vector<uint8_t> expected = reference_rebuild(in, arm7, &trimmed);
     EXPECT_EQ(c.download_play, trimmed);
@@ -339,7 +350,8 @@ TEST(Rebuild, RandomSoundLayoutsMatchTheLiteralRebuild) {
     }
     SCOPED_TRACE(description);
     std::vector<uint8_t> in = image_from(description);
-    std::vector<uint8_t> arm7 = replacement_binary(pick(1, 0x800), uint8_t(round));
+    std::vector<uint8_t> arm7 =
+        replacement_binary(pick(1, 0x800), uint8_t(round));
     bool trimmed = false;
     std::vector<uint8_t> expected = reference_rebuild(in, arm7, &trimmed);
     RebuildRun run = rebuild(in, arm7);
@@ -373,8 +385,8 @@ TEST(Rebuild, RefusesImagesItWouldDamageAndWritesNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.change);
-    RebuildRun run = rebuild(image_from(example_with(c.change)),
-                             replacement_binary(0x2F8));
+    RebuildRun run =
+        rebuild(image_from(example_with(c.change)), replacement_binary(0x2F8));
     EXPECT_EQ(-1, run.result);
     EXPECT_EQ(std::string(message_rebuilding) + c.message, run.printed);
     EXPECT_EQ(kOnlyInputs, run.files_after);
@@ -389,12 +401,14 @@ TEST(Rebuild, RefusesFilesBeyondTheCopiedStretchAndShortHeaders) {
     fat 0x680 0x8
     used 0x900
     words 0x680 0x4A00 0x4B00
-  )"), replacement_binary(0x100));
+  )"),
+                                 replacement_binary(0x100));
   EXPECT_EQ(std::string(message_rebuilding) + message_file_past_used,
             past_used.printed);
   EXPECT_EQ(kOnlyInputs, past_used.files_after);
 
-  RebuildRun short_header = rebuild(image_from("size 0x1FF"), replacement_binary(4));
+  RebuildRun short_header =
+      rebuild(image_from("size 0x1FF"), replacement_binary(4));
   EXPECT_EQ(std::string(message_rebuilding) + message_header_short,
             short_header.printed);
   EXPECT_EQ(kOnlyInputs, short_header.files_after);
@@ -522,7 +536,8 @@ TEST(Rebuild, EveryPartOfTheGameIsFoundWhereTheNewHeaderNamesIt) {
   for (const Case& c : cases) {
     std::vector<uint8_t> in = image_from(c.description);
     for (size_t size : {size_t(0x2F8), size_t(0x100)}) {
-      SCOPED_TRACE(std::string(c.what) + ", new binary of " + std::to_string(size));
+      SCOPED_TRACE(std::string(c.what) + ", new binary of " +
+                   std::to_string(size));
       std::vector<uint8_t> arm7 = replacement_binary(size);
       RebuildRun run = rebuild(in, arm7);
       ASSERT_EQ(1, run.result) << run.printed;
@@ -536,8 +551,10 @@ TEST(Rebuild, ADsiCartridgeKeepsItsDsiAreaWhereItIs) {
   RebuildRun run = rebuild(in, replacement_binary(0x2F8));
   ASSERT_EQ(1, run.result);
   ASSERT_EQ(in.size(), run.output.size());
-  EXPECT_TRUE(std::equal(in.begin() + 0x80000, in.end(), run.output.begin() + 0x80000));
-  EXPECT_TRUE(std::equal(in.begin() + 0x1C0, in.begin() + 0x200, run.output.begin() + 0x1C0));
+  EXPECT_TRUE(
+      std::equal(in.begin() + 0x80000, in.end(), run.output.begin() + 0x80000));
+  EXPECT_TRUE(std::equal(in.begin() + 0x1C0, in.begin() + 0x200,
+                         run.output.begin() + 0x1C0));
   EXPECT_EQ(0x88000u, field(run.output, 0x210));
 
   // A binary that would carry the DS part past the 512 KiB boundary.
@@ -552,10 +569,14 @@ TEST(Rebuild, RefusesPartsTheNewBinaryWouldReplaceOrThatLieBeyondTheGame) {
     std::string change;
     const char* message;
   } cases[] = {
-      {"field 0x58 0x520\nfield 0x5C 0x40", failure_text(part_arm7_overlays.in_replaced_stretch)},
-      {"field 0x50 0x3C0\nfield 0x54 0x80", failure_text(part_arm9_overlays.in_replaced_stretch)},
-      {"field 0x20 0x200\nfield 0x2C 0x300", failure_text(part_arm9.in_replaced_stretch)},
-      {"field 0x160 0x7000\nfield 0x164 0x100", failure_text(part_debug_rom.past_used_area)},
+      {"field 0x58 0x520\nfield 0x5C 0x40",
+       failure_text(part_arm7_overlays.in_replaced_stretch)},
+      {"field 0x50 0x3C0\nfield 0x54 0x80",
+       failure_text(part_arm9_overlays.in_replaced_stretch)},
+      {"field 0x20 0x200\nfield 0x2C 0x300",
+       failure_text(part_arm9.in_replaced_stretch)},
+      {"field 0x160 0x7000\nfield 0x164 0x100",
+       failure_text(part_debug_rom.past_used_area)},
       {"banner 0x7000", failure_text(part_banner.past_used_area)},
       {"banner 0x500", failure_text(part_banner.in_replaced_stretch)},
       {"fill 0x12 0x13 2\nfield 0x1D0 0x540\nfield 0x1DC 0x10",
@@ -565,8 +586,8 @@ TEST(Rebuild, RefusesPartsTheNewBinaryWouldReplaceOrThatLieBeyondTheGame) {
   const std::string larger = layout_of_size("0x8000");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.change);
-    RebuildRun run = rebuild(image_from(larger + c.change),
-                             replacement_binary(0x2F8));
+    RebuildRun run =
+        rebuild(image_from(larger + c.change), replacement_binary(0x2F8));
     EXPECT_EQ(std::string(message_rebuilding) + c.message, run.printed);
     EXPECT_EQ(kOnlyInputs, run.files_after);
   }

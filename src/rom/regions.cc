@@ -42,8 +42,8 @@ size_t header_regions(const CartridgeHeader& header, std::FILE* input,
                  const PartMessages* messages, bool dsi, bool known) {
     if (size == 0) return;
     uint64_t end = start + size;
-    regions[count++] = {start, end, offset_field, messages, dsi,
-                        known && end <= input_size};
+    regions[count++] = {start,    end, offset_field,
+                        messages, dsi, known && end <= input_size};
   };
   auto add_fields = [&](const SizedField& field, bool dsi) {
     add(field.offset_field, header_u32(header, field.offset_field),
@@ -83,7 +83,8 @@ const char* name_in(const SizedField (&table)[N], uint32_t offset_field) {
 const char* part_name(uint32_t offset_field) {
   if (const char* name = name_in(kDsRegions, offset_field)) return name;
   if (const char* name = name_in(kDsiRegions, offset_field)) return name;
-  if (const char* name = name_in(kExtendedDsiRegions, offset_field)) return name;
+  if (const char* name = name_in(kExtendedDsiRegions, offset_field))
+    return name;
   switch (offset_field) {
     case f::banner_offset: return part_banner.name;
     case f::fnt_offset: return part_name_fnt;

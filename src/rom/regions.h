@@ -16,8 +16,8 @@ struct Region {
   uint64_t end;
   uint32_t offset_field;  // the header field that holds `start`
   const PartMessages* messages;
-  bool dsi;     // part of the DSi area
-  bool whole;   // lies wholly inside the input; else the input's own damage
+  bool dsi;    // part of the DSi area
+  bool whole;  // lies wholly inside the input; else the input's own damage
 };
 
 /// ARM9 binary, both overlay tables, banner, debug ROM, and on DSi images

@@ -73,7 +73,9 @@ EMSCRIPTEN_KEEPALIVE int brenvik_take_replacement(const char* path,
 EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_entry() {
   return taken_addresses.entry;
 }
-EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_ram() { return taken_addresses.ram; }
+EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_ram() {
+  return taken_addresses.ram;
+}
 
 /// A batch of `count` games, numbered when there is more than one.
 EMSCRIPTEN_KEEPALIVE PageBatch* brenvik_begin_batch(int count) {
@@ -86,12 +88,9 @@ EMSCRIPTEN_KEEPALIVE PageBatch* brenvik_begin_batch(int count) {
 /// `shown_name`, with the binary at `arm7_file`, a donor's (with its
 /// addresses) when `from_donor`. Returns 1 when its output is written
 /// under `brenvik_batch_output(batch)`.
-EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(PageBatch* batch,
-                                           const char* input_path,
-                                           const char* shown_name,
-                                           const char* arm7_file,
-                                           int from_donor, uint32_t entry,
-                                           uint32_t ram) {
+EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(
+    PageBatch* batch, const char* input_path, const char* shown_name,
+    const char* arm7_file, int from_donor, uint32_t entry, uint32_t ram) {
   Replacement replacement = replacement_at(arm7_file);
   replacement.from_donor = from_donor != 0;
   replacement.donor = {entry, ram};
