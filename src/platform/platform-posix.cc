@@ -21,6 +21,20 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 #endif
+#if defined(__EMSCRIPTEN__)
+#include <emscripten/emscripten.h>
+
+// The page's worker (worker.js) can often copy without moving a byte: a
+// stretch of a picked game becomes a slice of the game's File in the
+// output's parts. It says how many bytes it took, or 0.
+EM_JS(double, copy_range_in_worker,
+      (int in_fd, double in_offset, int out_fd, double out_offset,
+       double length),
+      {
+        if (!Module.copyRange) return 0;
+        return Module.copyRange(in_fd, in_offset, out_fd, out_offset, length);
+      });
+#endif
 
 namespace {
 
@@ -365,6 +379,10 @@ uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
     copied += uint64_t(n);
   }
   return copied;
+#elif defined(__EMSCRIPTEN__)
+  return uint64_t(copy_range_in_worker(::fileno(in), double(in_offset),
+                                       ::fileno(out), double(out_offset),
+                                       double(length)));
 #else
   (void)in;
   (void)in_offset;

@@ -123,7 +123,8 @@ bool file_size(std::FILE* file, uint64_t* size);
 
 /// Copies up to `length` bytes between two files inside the kernel, at the
 /// given offsets, without touching either stream's position or buffer
-/// (`out` must have been flushed). Returns how many bytes were copied: less
+/// (`out` must have been flushed); in the page, by making the output refer
+/// to the picked game's own bytes. Returns how many bytes were copied: less
 /// than `length`, down to 0, whenever the system cannot or will not do it,
 /// and always 0 where no such call exists. The caller copies the rest.
 uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,

@@ -28,7 +28,9 @@ pieces.CSP = [
   `style-src ${hash(pieces.STYLE)}`,
   'worker-src blob:',
   "connect-src 'none'",
-  "img-src 'none'",
+  // The page's own icon is a data: URI; without one, engines ask the
+  // server for /favicon.ico.
+  'img-src data:',
   "base-uri 'none'",
   "form-action 'none'",
 ].join('; ');

@@ -42,10 +42,24 @@
       return;
     }
     if (reply.type === 'ready') return noteMemory(reply.wasmBytes);
+    if (reply.type === 'read') return readFor(reply);
     if (reply.type === 'failed') say(reply.text + '\n\n');
     var waiting = replies.shift();
     if (waiting) waiting[1](reply.type === waiting[0] ? reply : null);
   };
+
+  // The worker cannot read picked files here (WebKit, from disk): the page
+  // reads the blocks it asks for and hands them over.
+  function readFor(request) {
+    var size = 1 << 20;
+    Promise.all(request.blocks.map(function (index) {
+      return request.file.slice(index * size, (index + 1) * size).arrayBuffer();
+    })).then(function (buffers) {
+      worker.postMessage({type: 'blocks', blocks: request.blocks, buffers: buffers}, buffers);
+    }, function () {
+      worker.postMessage({type: 'blocks', failed: true});
+    });
+  }
 
   function say(text) { log.textContent += text; log.scrollTop = log.scrollHeight; }
   function noteMemory(bytes) { results.dataset.wasmBytes = String(bytes); }
@@ -123,6 +137,8 @@
                  entry: reply.entry, ram: reply.ram};
         state.replacement = r;
         store('readwrite', function (s) { return s.put(r, 'current'); });
+      } else if (reply && reply.kind === 'unreadable') {
+        show('refused', 'That file could not be read; see the messages below.');
       } else {
         show('refused', 'That replacement cannot be used; see the messages below.');
       }
@@ -164,7 +180,14 @@
     }).then(function () {
       note.textContent = ' — saved in ' + state.folder.name;
     }, function (e) {
-      note.textContent = ' — could not be saved in ' + state.folder.name + ': ' + e.message;
+      // The fixed game is made of slices of the picked one, which the
+      // browser refuses to read once that file has changed.
+      if (e && (e.name === 'NotReadableError' || e.name === 'NotFoundError')) {
+        say(name + ' could not be saved: the game changed on disk since it was picked; pick it again.\n\n');
+        note.textContent = ' — not saved in ' + state.folder.name;
+      } else {
+        note.textContent = ' — could not be saved in ' + state.folder.name + ': ' + e.message;
+      }
     });
   }
 

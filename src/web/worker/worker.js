@@ -1,13 +1,15 @@
 // Brenvik in the browser: the worker's glue, put in front of the compiled
 // tool (brenvik_web.cc beside this file). It gives the tool a folder,
-// /games, whose files are the page's File objects, read in large slices
-// and never whole, and whose new files are gathered as Blob parts rather
-// than in WebAssembly memory. It answers the page's requests one at a time.
+// /games, whose files are the page's File objects, of which only what the
+// rebuild's plan looks at is ever read, and whose new files are lists of
+// parts: slices of the picked game where the tool copies a stretch of it,
+// bytes where it writes new ones. It answers the page's requests one at a
+// time.
 //
 // The requests (page -> worker), each with the reply it gets:
 //   {type: 'replacement', file}
 //       -> {type: 'replacement', kind, bytes, name, entry, ram}
-//          kind is one of TAKEN's names: 'unusable', 'binary', 'donor'
+//          kind is one of TAKEN's names, or 'unreadable'
 //   {type: 'begin', count}                 (no reply; starts a batch)
 //   {type: 'fix', file, arm7, kind, entry, ram}
 //       -> {type: 'fixed', name, blob, wasmBytes}   (blob null: not fixed)
@@ -17,15 +19,19 @@
 // wasmBytes}; a request that fails in this glue gets
 // {type: 'failed', request, text} in place of its reply.
 //
+// Where the engine will not let a worker read files (WebKit, for a page
+// opened from disk) the worker asks the page:
+//   worker -> page {type: 'read', file, blocks}   (block numbers, see BLOCK)
+//   page -> worker {type: 'blocks', blocks, buffers}, or {type: 'blocks', failed: true}
+// and runs the request again once it has them.
+//
 // Written against Debian's Emscripten 3.1.6 (see cmake/web.cmake).
 
 var GAMES = '/games';
 var ARM7_FILE = '/arm7.bin';
-var READ_SLICE = 16 << 20;     // bytes read from a File in one call
-var SLICES_KEPT = 2;           // the plan reads the end while the copy is at the front
-var OUTPUT_PART = 4 << 20;     // bytes of output gathered into one Blob part; larger parts
-                               // make Chromium hold more of the output twice while it stores them
-var PATCHABLE_HEAD = 64 << 10; // the header is written again at the very end
+var BLOCK = 1 << 20;      // a picked file is read in blocks of this size
+var BLOCKS_KEPT = 4;      // where the worker reads for itself
+var SAY_UNREADABLE = 'The %s could not be read; pick it again.\n\n';
 
 // Emscripten's libc numbers errors as WASI does.
 var ERRNO = {EPERM: 63, ENOENT: 44, EIO: 29, EINVAL: 28};
@@ -33,65 +39,146 @@ var ERRNO = {EPERM: 63, ENOENT: 44, EIO: 29, EINVAL: 28};
 // brenvik_take_replacement's results, by the numbers brenvik_web.cc gives.
 var TAKEN = ['unusable', 'binary', 'donor'];
 
-function OutputParts() {
-  this.parts = [];
-  this.head = null;
-  this.staging = new Uint8Array(OUTPUT_PART);
-  this.stagingStart = 0;
-  this.stagingLength = 0;
-  this.size = 0;
+// How picked files are read. `direct`: here, synchronously. Otherwise a
+// read of a block not yet fetched is noted in `missed` and fails the
+// attempt, whose output and messages are then thrown away; the page fetches
+// the blocks and the request runs again. A read that failed outright names
+// its file in `unreadable`.
+var reading = {direct: true, fetched: new Map(), missed: [], unreadable: null, muted: false};
+
+function canReadHere() {
+  try {
+    new FileReaderSync().readAsArrayBuffer(new Blob([new Uint8Array(1)]));
+    return true;
+  } catch (e) {
+    return false;
+  }
 }
 
-OutputParts.prototype.append = function (bytes) {
-  while (bytes.length > 0) {
-    var n = Math.min(OUTPUT_PART - this.stagingLength, bytes.length);
-    this.staging.set(bytes.subarray(0, n), this.stagingLength);
-    this.stagingLength += n;
-    bytes = bytes.subarray(n);
-    if (this.stagingLength === OUTPUT_PART) this.flush();
+// The bytes of block `index` of `file`; throws EIO when they cannot be
+// had now.
+function block(file, index) {
+  var blocks = reading.fetched.get(file);
+  if (!blocks) reading.fetched.set(file, blocks = new Map());
+  var bytes = blocks.get(index);
+  if (bytes) {
+    blocks.delete(index);  // kept as the latest
+    blocks.set(index, bytes);
+    return bytes;
   }
+  if (!reading.direct) {
+    reading.missed.push(index);
+    throw new FS.ErrnoError(ERRNO.EIO);
+  }
+  try {
+    bytes = new Uint8Array(new FileReaderSync().readAsArrayBuffer(
+        file.slice(index * BLOCK, (index + 1) * BLOCK)));
+  } catch (e) {
+    // Changed or removed since it was picked.
+    reading.unreadable = file.name;
+    throw new FS.ErrnoError(ERRNO.EIO);
+  }
+  blocks.set(index, bytes);
+  if (blocks.size > BLOCKS_KEPT) blocks.delete(blocks.keys().next().value);
+  return bytes;
+}
+
+// Copies `length` bytes of `file` from `position` into `target`; returns
+// how many the file had.
+function readPicked(file, position, length, target) {
+  var end = Math.min(position + length, file.size);
+  var done = 0;
+  while (position + done < end) {
+    var at = position + done;
+    var bytes = block(file, Math.floor(at / BLOCK));
+    var from = at % BLOCK;
+    var n = Math.min(end - at, bytes.length - from);
+    if (n <= 0) break;  // the File is shorter than it said
+    target.set(bytes.subarray(from, from + n), done);
+    done += n;
+  }
+  return done;
+}
+
+// A new file of the folder: parts in the order of their offsets, each a
+// slice of a picked file or bytes written here.
+function Output() {
+  this.parts = [];  // {start, end, file, from} or {start, end, bytes}
+  this.size = 0;
+  this.open = null; // the bytes being appended: {start, bytes, length}
+}
+
+Output.prototype.seal = function () {
+  if (!this.open) return;
+  var o = this.open;
+  this.parts.push({start: o.start, end: o.start + o.length, bytes: o.bytes.slice(0, o.length)});
+  this.open = null;
 };
 
-// A Blob copies what it is made of, so the staging buffer serves again.
-OutputParts.prototype.flush = function () {
-  var part = this.staging.subarray(0, this.stagingLength);
-  if (this.stagingStart === 0) {
-    this.head = part.slice(0, PATCHABLE_HEAD);
-    part = part.subarray(PATCHABLE_HEAD);
+Output.prototype.appendBytes = function (bytes) {
+  if (!this.open) this.open = {start: this.size, bytes: new Uint8Array(64 << 10), length: 0};
+  var o = this.open;
+  if (o.length + bytes.length > o.bytes.length) {
+    var grown = new Uint8Array(Math.max(o.bytes.length * 2, o.length + bytes.length));
+    grown.set(o.bytes.subarray(0, o.length));
+    o.bytes = grown;
   }
-  this.parts.push(new Blob([part]));
-  this.stagingStart += this.stagingLength;
-  this.stagingLength = 0;
+  o.bytes.set(bytes, o.length);
+  o.length += bytes.length;
+  this.size += bytes.length;
 };
 
-OutputParts.prototype.write = function (bytes, position) {
+Output.prototype.appendSlice = function (file, from, length) {
+  this.seal();
+  var last = this.parts[this.parts.length - 1];
+  if (last && last.file === file && last.from + (last.end - last.start) === from) {
+    last.end += length;
+  } else {
+    this.parts.push({start: this.size, end: this.size + length, file: file, from: from});
+  }
+  this.size += length;
+};
+
+// Writes over bytes already there; a slice that is written on is split
+// around the new bytes, so nothing of the picked file is read for it.
+Output.prototype.overwrite = function (bytes, position) {
+  this.seal();
   var end = position + bytes.length;
-  if (position < this.stagingStart) {
-    if (!this.head || end > this.head.length) throw new FS.ErrnoError(ERRNO.EIO);
-    this.head.set(bytes, position);
-    return;
-  }
-  var stagingEnd = this.stagingStart + this.stagingLength;
-  if (position > stagingEnd) this.append(new Uint8Array(position - stagingEnd));
-  if (position < stagingEnd) {
-    var n = Math.min(bytes.length, stagingEnd - position);
-    this.staging.set(bytes.subarray(0, n), position - this.stagingStart);
-    bytes = bytes.subarray(n);
-  }
-  this.append(bytes);
-  this.size = Math.max(this.size, end);
+  var parts = [];
+  this.parts.forEach(function (p) {
+    if (p.end <= position || p.start >= end) return parts.push(p);
+    var a = Math.max(p.start, position), b = Math.min(p.end, end);
+    var written = bytes.subarray(a - position, b - position);
+    if (p.bytes) {
+      p.bytes.set(written, a - p.start);
+      return parts.push(p);
+    }
+    if (p.start < a) parts.push({start: p.start, end: a, file: p.file, from: p.from});
+    parts.push({start: a, end: b, bytes: written.slice()});
+    if (b < p.end) parts.push({start: b, end: p.end, file: p.file, from: p.from + (b - p.start)});
+  });
+  this.parts = parts;
 };
 
-OutputParts.prototype.blob = function () {
-  var parts = this.head ? [this.head].concat(this.parts) : this.parts.slice();
-  parts.push(this.staging.subarray(0, this.stagingLength));
-  return new Blob(parts, {type: 'application/octet-stream'});
+Output.prototype.write = function (bytes, position) {
+  if (position > this.size) this.appendBytes(new Uint8Array(position - this.size));
+  if (position < this.size) {
+    var n = Math.min(bytes.length, this.size - position);
+    this.overwrite(bytes.subarray(0, n), position);
+    bytes = bytes.subarray(n);
+  }
+  if (bytes.length) this.appendBytes(bytes);
+};
+
+Output.prototype.blob = function () {
+  this.seal();
+  return new Blob(this.parts.map(function (p) {
+    return p.bytes || p.file.slice(p.from, p.from + (p.end - p.start));
+  }), {type: 'application/octet-stream'});
 };
 
 var GAMEFS = {
-  reader: null,
   mount: function () {
-    GAMEFS.reader = new FileReaderSync();
     return GAMEFS.createNode(null, '/', 16384 | 511);
   },
   createNode: function (parent, name, mode) {
@@ -107,23 +194,12 @@ var GAMEFS = {
   addFile: function (name, file) {
     var node = GAMEFS.createNode(FS.lookupPath(GAMES).node, name, 32768 | 438);
     node.file = file;
-    node.slices = [];
     return GAMES + '/' + name;
   },
   size: function (node) {
     if (node.file) return node.file.size;
     if (node.output) return node.output.size;
     return 4096;
-  },
-  slice: function (node, position) {
-    var start = position - position % READ_SLICE;
-    for (var i = 0; i < node.slices.length; i++)
-      if (node.slices[i].start === start) return node.slices[i];
-    var buffer = GAMEFS.reader.readAsArrayBuffer(node.file.slice(start, start + READ_SLICE));
-    var slice = {start: start, bytes: new Uint8Array(buffer)};
-    node.slices.unshift(slice);
-    node.slices.length = Math.min(node.slices.length, SLICES_KEPT);
-    return slice;
   },
   node_ops: {
     getattr: function (node) {
@@ -143,7 +219,7 @@ var GAMEFS = {
     mknod: function (parent, name, mode) {
       if (!FS.isFile(mode)) throw new FS.ErrnoError(ERRNO.EPERM);
       var node = GAMEFS.createNode(parent, name, mode);
-      node.output = new OutputParts();
+      node.output = new Output();
       return node;
     },
     rename: function (node, newDir, newName) {
@@ -159,21 +235,10 @@ var GAMEFS = {
   },
   stream_ops: {
     read: function (stream, buffer, offset, length, position) {
-      var node = stream.node;
-      if (!node.file) throw new FS.ErrnoError(ERRNO.EIO);
-      var end = Math.min(position + length, node.file.size);
-      var done = 0;
-      while (position + done < end) {
-        var at = position + done;
-        var slice = GAMEFS.slice(node, at);
-        var from = at - slice.start;
-        var n = Math.min(end - at, slice.bytes.length - from);
-        if (n <= 0) break;  // the File is shorter than it said
-        new Uint8Array(buffer.buffer, buffer.byteOffset + offset + done, n)
-            .set(slice.bytes.subarray(from, from + n));
-        done += n;
-      }
-      return done;
+      var file = stream.node.file;
+      if (!file) throw new FS.ErrnoError(ERRNO.EIO);
+      return readPicked(file, position, length,
+                        new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length));
     },
     write: function (stream, buffer, offset, length, position) {
       var output = stream.node.output;
@@ -191,8 +256,21 @@ var GAMEFS = {
   },
 };
 
-// Removes whatever a request left in the folder, whatever became of it, so
-// each game is fixed as if alone.
+// The tool's range copy (copy_in_kernel): from a picked file to the end of
+// a new one, the output takes a slice of the file and not one byte is read.
+// Anything else it leaves to the tool's own reads and writes.
+Module.copyRange = function (inFd, inOffset, outFd, outOffset, length) {
+  var input = FS.getStream(inFd), output = FS.getStream(outFd);
+  if (!input || !output || !input.node.file || !output.node.output) return 0;
+  var file = input.node.file, parts = output.node.output;
+  if (outOffset !== parts.size) return 0;
+  var n = Math.max(0, Math.min(length, file.size - inOffset));
+  if (n > 0) parts.appendSlice(file, inOffset, n);
+  return n;
+};
+
+// Removes whatever an attempt left in the folder, so each game is fixed as
+// if alone.
 function clearGames() {
   var folder = FS.lookupPath(GAMES).node;
   Object.keys(folder.contents).forEach(function (name) {
@@ -202,45 +280,131 @@ function clearGames() {
 
 function wasmBytes() { return HEAPU8.length; }
 
+function say(text) { postMessage({type: 'message', text: text}); }
+
 // The batch being fixed: the handle brenvik_begin_batch gave.
 var batch = 0;
 
+// Where the worker cannot read, runs `quietly` (an attempt whose output
+// and messages are thrown away) until it needs no block of `file` that is
+// not fetched yet, the page fetching what each attempt missed; the request
+// then runs for real. Resolves to false when the file could not be read.
+function withBlocks(file, quietly) {
+  if (reading.direct) return Promise.resolve(true);
+  reading.missed = [];
+  reading.muted = true;
+  try {
+    quietly();
+  } finally {
+    reading.muted = false;
+    clearGames();
+  }
+  if (!reading.missed.length) return Promise.resolve(true);
+  var wanted = Array.from(new Set(reading.missed));
+  return fetchBlocks(file, wanted).then(function (fetched) {
+    return fetched && withBlocks(file, quietly);
+  });
+}
+
+var awaitingBlocks = null;
+
+function fetchBlocks(file, blocks) {
+  return new Promise(function (resolve) {
+    awaitingBlocks = function (reply) {
+      if (reply.failed) return resolve(false);
+      var kept = reading.fetched.get(file) || new Map();
+      reply.blocks.forEach(function (index, i) {
+        kept.set(index, new Uint8Array(reply.buffers[i]));
+      });
+      reading.fetched.set(file, kept);
+      resolve(true);
+    };
+    postMessage({type: 'read', file: file, blocks: blocks});
+  });
+}
+
+function takeReplacement(file) {
+  var path = GAMEFS.addFile(file.name, file);
+  try { FS.unlink(ARM7_FILE); } catch (e) { /* none yet */ }
+  var kind = TAKEN[Module.ccall('brenvik_take_replacement', 'number',
+                                ['string', 'string'], [path, ARM7_FILE])];
+  if (kind === 'binary') {
+    var bytes = new Uint8Array(file.size);
+    readPicked(file, 0, file.size, bytes);
+    FS.writeFile(ARM7_FILE, bytes);
+  }
+  return kind;
+}
+
+function fixGame(request, handle) {
+  FS.writeFile(ARM7_FILE, request.arm7);
+  var path = GAMEFS.addFile(request.file.name, request.file);
+  var fixed = Module.ccall('brenvik_batch_fix', 'number',
+                           ['number', 'string', 'string', 'string', 'number', 'number', 'number'],
+                           [handle, path, request.file.name, ARM7_FILE,
+                            request.kind === 'donor' ? 1 : 0, request.entry >>> 0, request.ram >>> 0]);
+  var output = Module.ccall('brenvik_batch_output', 'string', ['number'], [handle]);
+  return fixed ? {name: output.slice(GAMES.length + 1), blob: FS.lookupPath(output).node.output.blob()}
+               : null;
+}
+
+function sayUnreadable(name) { say(SAY_UNREADABLE.replace('%s', name)); }
+
 var handlers = {
   replacement: function (request) {
-    var path = GAMEFS.addFile(request.file.name, request.file);
-    try { FS.unlink(ARM7_FILE); } catch (e) { /* none yet */ }
-    var kind = TAKEN[Module.ccall('brenvik_take_replacement', 'number',
-                                  ['string', 'string'], [path, ARM7_FILE])];
-    if (kind === 'binary')
-      FS.writeFile(ARM7_FILE, new Uint8Array(GAMEFS.reader.readAsArrayBuffer(request.file)));
-    var bytes = kind !== 'unusable' ? FS.readFile(ARM7_FILE) : null;
-    postMessage({type: 'replacement', kind: kind, bytes: bytes, name: request.file.name,
-                 entry: Module._brenvik_donor_entry() >>> 0,
-                 ram: Module._brenvik_donor_ram() >>> 0});
+    var file = request.file;
+    var quietly = function () {
+      try { takeReplacement(file); } catch (e) { /* an attempt */ }
+    };
+    return withBlocks(file, quietly).then(function (readable) {
+      reading.unreadable = null;
+      var kind = 'unreadable';
+      try {
+        if (readable) kind = takeReplacement(file);
+      } catch (e) {
+        if (!reading.unreadable) throw e;
+      }
+      if (reading.unreadable) kind = 'unreadable';
+      if (kind === 'unreadable') sayUnreadable(file.name);
+      var usable = kind === 'binary' || kind === 'donor';
+      postMessage({type: 'replacement', kind: kind, name: file.name,
+                   bytes: usable ? FS.readFile(ARM7_FILE) : null,
+                   entry: Module._brenvik_donor_entry() >>> 0,
+                   ram: Module._brenvik_donor_ram() >>> 0});
+    });
   },
   begin: function (request) {
     batch = Module._brenvik_begin_batch(request.count);
   },
   fix: function (request) {
-    var name = request.file.name, blob = null;
-    try {
-      FS.writeFile(ARM7_FILE, request.arm7);
-      var path = GAMEFS.addFile(name, request.file);
-      var fixed = Module.ccall('brenvik_batch_fix', 'number',
-                               ['number', 'string', 'string', 'string', 'number', 'number', 'number'],
-                               [batch, path, name, ARM7_FILE, request.kind === 'donor' ? 1 : 0,
-                                request.entry >>> 0, request.ram >>> 0]);
-      var output = Module.ccall('brenvik_batch_output', 'string', ['number'], [batch]);
-      if (fixed) {
-        blob = FS.lookupPath(output).node.output.blob();
-        name = output.slice(GAMES.length + 1);
+    var name = request.file.name;
+    // Quiet attempts go to a batch of their own, so the page's batch sees
+    // each game once.
+    var quietly = function () {
+      var scratch = Module._brenvik_begin_batch(1);
+      try {
+        fixGame(request, scratch);
+      } catch (e) {
+        // The attempt for real says what went wrong.
+      } finally {
+        Module._brenvik_finish_batch(scratch);
       }
-    } catch (e) {
-      // The library counts the game all the same, so its summary is whole.
-      postMessage({type: 'message', text: String(e) + '\n\n'});
-      Module.ccall('brenvik_batch_not_fixed', null, ['number', 'string'], [batch, name]);
-    }
-    postMessage({type: 'fixed', name: name, blob: blob, wasmBytes: wasmBytes()});
+    };
+    return withBlocks(request.file, quietly).then(function (readable) {
+      var result = null;
+      reading.unreadable = null;
+      try {
+        if (readable) result = fixGame(request, batch);
+        else Module.ccall('brenvik_batch_not_fixed', null, ['number', 'string'], [batch, name]);
+      } catch (e) {
+        // The library counts the game all the same, so its summary is whole.
+        say(String(e) + '\n\n');
+        Module.ccall('brenvik_batch_not_fixed', null, ['number', 'string'], [batch, name]);
+      }
+      if (!readable || reading.unreadable) sayUnreadable(name);
+      postMessage({type: 'fixed', name: result ? result.name : name,
+                   blob: result ? result.blob : null, wasmBytes: wasmBytes()});
+    });
   },
   finish: function () {
     var fixed = Module._brenvik_finish_batch(batch);
@@ -249,35 +413,44 @@ var handlers = {
   },
 };
 
-var pending = [];
+var queue = [];
+var busy = false;
 var ready = false;
 
-function handle(request) {
-  try {
-    handlers[request.type](request);
-  } catch (e) {
-    postMessage({type: 'failed', request: request.type, text: String(e)});
-  } finally {
-    clearGames();
-  }
+function next() {
+  if (busy || !ready || !queue.length) return;
+  busy = true;
+  var request = queue.shift();
+  new Promise(function (resolve) { resolve(handlers[request.type](request)); })
+      .catch(function (e) {
+        postMessage({type: 'failed', request: request.type, text: String(e)});
+      })
+      .then(function () {
+        clearGames();
+        reading.fetched = new Map();
+        busy = false;
+        next();
+      });
 }
 
 self.onmessage = function (event) {
-  if (ready) handle(event.data);
-  else pending.push(event.data);
+  if (event.data.type === 'blocks') return awaitingBlocks(event.data);
+  queue.push(event.data);
+  next();
 };
 
-Module.onToolMessage = function (text) { postMessage({type: 'message', text: text}); };
+Module.onToolMessage = function (text) { if (!reading.muted) say(text); };
 Module.onToolProgress = function (done, total) {
-  postMessage({type: 'progress', done: done, total: total});
+  if (!reading.muted) postMessage({type: 'progress', done: done, total: total});
 };
 Module.print = Module.onToolMessage;
-Module.printErr = function (text) { postMessage({type: 'message', text: text + '\n'}); };
+Module.printErr = function (text) { Module.onToolMessage(text + '\n'); };
 Module.onRuntimeInitialized = function () {
+  reading.direct = canReadHere();
   FS.mkdir(GAMES);
   FS.mount(GAMEFS, {}, GAMES);
   Module._brenvik_start();
   postMessage({type: 'ready', wasmBytes: wasmBytes()});
   ready = true;
-  pending.splice(0).forEach(handle);
+  next();
 };
