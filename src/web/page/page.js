@@ -15,7 +15,7 @@
     replacement: null,  // {bytes, kind, name, entry, ram}
     reading: 0,         // replacements being read (the remembered one too)
     picked: false,      // the user picked one in this visit
-    waiting: [],        // games picked while no replacement was at hand
+    waiting: [],        // games picked while no replacement was at hand: {file, size}
     running: false,
     folder: null,       // a folder chosen for the outputs, where offered
   };
@@ -130,7 +130,7 @@
     state.picked = true;
     state.reading++;
     settle();
-    ask({type: 'replacement', file: file}, 'replacement').then(function (reply) {
+    ask({type: 'replacement', file: file, size: file.size}, 'replacement').then(function (reply) {
       state.reading--;
       if (reply && reply.kind !== 'unusable') {
         var r = {bytes: reply.bytes, kind: reply.kind, name: reply.name,
@@ -203,11 +203,11 @@
     var chain = Promise.resolve();
     files.forEach(function (file) {
       chain = chain.then(function () {
-        return ask({type: 'fix', file: file, arm7: r.bytes, kind: r.kind,
-                    entry: r.entry, ram: r.ram}, 'fixed');
+        return ask({type: 'fix', file: file.file, size: file.size, arm7: r.bytes,
+                    kind: r.kind, entry: r.entry, ram: r.ram}, 'fixed');
       }).then(function (reply) {
         progress.hidden = true;
-        if (!reply) return addResult(file.name, null);
+        if (!reply) return addResult(file.file.name, null);
         noteMemory(reply.wasmBytes);
         addResult(reply.name, reply.blob);
       });
@@ -226,7 +226,11 @@
 
   function takeGames(files) {
     if (!files.length) return;
-    state.waiting = state.waiting.concat(Array.prototype.slice.call(files));
+    // Each with its size as picked, by which the worker tells a file that
+    // has changed since.
+    state.waiting = state.waiting.concat(Array.prototype.map.call(files, function (file) {
+      return {file: file, size: file.size};
+    }));
     settle();
   }
 

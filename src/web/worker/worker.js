@@ -7,13 +7,15 @@
 // time.
 //
 // The requests (page -> worker), each with the reply it gets:
-//   {type: 'replacement', file}
+//   {type: 'replacement', file, size}
 //       -> {type: 'replacement', kind, bytes, name, entry, ram}
 //          kind is one of TAKEN's names, or 'unreadable'
 //   {type: 'begin', count}                 (no reply; starts a batch)
-//   {type: 'fix', file, arm7, kind, entry, ram}
+//   {type: 'fix', file, size, arm7, kind, entry, ram}
 //       -> {type: 'fixed', name, blob, wasmBytes}   (blob null: not fixed)
 //   {type: 'finish'}  -> {type: 'finished', fixed}   (ends the batch)
+// `size` is the file's size when it was picked: a file that no longer has
+// it has changed or is gone (some engines then say 0, and read nothing).
 // While it works it sends {type: 'message', text} and
 // {type: 'progress', done, total}; once started, {type: 'ready',
 // wasmBytes}; a request that fails in this glue gets
@@ -348,6 +350,13 @@ function fixGame(request, handle) {
                : null;
 }
 
+// The picked file as it was picked, and as far as the tool will need it;
+// false when it cannot be read.
+function readyToRead(request, quietly) {
+  if (request.file.size !== request.size) return Promise.resolve(false);
+  return withBlocks(request.file, quietly);
+}
+
 function sayUnreadable(name) { say(SAY_UNREADABLE.replace('%s', name)); }
 
 var handlers = {
@@ -356,7 +365,7 @@ var handlers = {
     var quietly = function () {
       try { takeReplacement(file); } catch (e) { /* an attempt */ }
     };
-    return withBlocks(file, quietly).then(function (readable) {
+    return readyToRead(request, quietly).then(function (readable) {
       reading.unreadable = null;
       var kind = 'unreadable';
       try {
@@ -390,7 +399,7 @@ var handlers = {
         Module._brenvik_finish_batch(scratch);
       }
     };
-    return withBlocks(request.file, quietly).then(function (readable) {
+    return readyToRead(request, quietly).then(function (readable) {
       var result = null;
       reading.unreadable = null;
       try {
