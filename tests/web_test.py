@@ -21,6 +21,7 @@ import http.server
 import json
 import os
 import shutil
+import socket
 import statistics
 import subprocess
 import sys
@@ -29,6 +30,11 @@ import time
 
 from selenium import webdriver
 from selenium.webdriver.common.by import By
+from selenium.webdriver.remote.remote_connection import RemoteConnection
+
+# A driver command that hangs (a browser that never came up) fails its
+# check instead of the whole run.
+RemoteConnection.set_timeout(300)
 
 # The browser is given files by absolute path.
 PAGE, TOOL, IMAGE_TOOL, SCRATCH = map(os.path.abspath, sys.argv[1:5])
@@ -374,16 +380,40 @@ class Firefox(Browser):
 
 
 class Xvfb:
-    """A display of its own for WebKit, on whichever number is free."""
+    """A display of its own for WebKit, on whichever number is free; its
+    log is kept beside the test's files."""
 
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24',
-             '-nolisten', 'tcp'], pass_fds=[write_end], stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        self.display = ':' + os.read(read_end, 64).decode().strip()
-        os.close(read_end)
+    def __init__(self, log_path):
+        for attempt in range(5):
+            read_end, write_end = os.pipe()
+            with open(log_path, 'ab') as log:
+                self.process = subprocess.Popen(
+                    ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24',
+                     '-nolisten', 'tcp'], pass_fds=[write_end], stdin=subprocess.DEVNULL,
+                    stdout=log, stderr=log)
+            os.close(write_end)
+            number = os.read(read_end, 64).decode().strip()
+            os.close(read_end)
+            self.display = ':' + number
+            if number and self.serves(number):
+                return
+            self.stop()
+        with open(log_path, errors='replace') as log:
+            raise AssertionError('Xvfb gave no display: ' + log.read()[-2000:])
+
+    def serves(self, number):
+        """True when the server takes a connection and is still up a moment
+        later: a server that gave up on its display ends at once."""
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and self.process.poll() is None:
+            with socket.socket(socket.AF_UNIX) as connection:
+                try:
+                    connection.connect(f'/tmp/.X11-unix/X{number}')
+                    time.sleep(0.5)
+                    return self.process.poll() is None
+                except OSError:
+                    time.sleep(0.1)
+        return False
 
     def stop(self):
         self.process.terminate()
@@ -396,7 +426,7 @@ class WebKit(Browser):
 
     def start(self):
         if not WebKit.display:
-            WebKit.display = Xvfb()
+            WebKit.display = Xvfb(os.path.join(SCRATCH, 'xvfb.log'))
         # Its home holds its settings and data; user-dirs.dirs names the
         # download folder.
         config = os.path.join(self.profile, 'config')

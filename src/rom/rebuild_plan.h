@@ -38,9 +38,13 @@ struct RebuildPlan {
   uint64_t fnt_offset;
   uint64_t fat_offset;
   uint64_t fat_size;
-  uint64_t old_used;  // 0 stays 0
-  uint64_t new_fnt;   // end of the new binary, rounded up to 16
-  uint64_t fat_rel;   // the FAT's place inside the moved block
+  // The used ROM size as the input's header gives it: where the game's
+  // own data ends, the Download Play signature behind it. 0 stays 0.
+  uint64_t old_used;
+  uint64_t new_fnt;  // end of the new binary, rounded up to 16
+  // How far the FAT lies behind the FNT, in the input and so also in the
+  // moved block: the new FAT offset is `new_fnt + fat_rel`.
+  uint64_t fat_rel;
   uint64_t old_fat_end;
   int64_t shift;          // how far the block and everything behind it moves
   uint64_t carried_end;   // where the carried input stretch ends
