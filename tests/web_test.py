@@ -388,8 +388,12 @@ class Xvfb:
             read_end, write_end = os.pipe()
             with open(log_path, 'ab') as log:
                 self.process = subprocess.Popen(
-                    ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24',
-                     '-nolisten', 'tcp'], pass_fds=[write_end], stdin=subprocess.DEVNULL,
+                    # Without -noreset it starts over when its last client
+                    # leaves, and then dies writing its number to the
+                    # closed pipe again.
+                    ['Xvfb', '-displayfd', str(write_end), '-noreset', '-screen', '0',
+                     '1280x1024x24', '-nolisten', 'tcp'], pass_fds=[write_end],
+                    stdin=subprocess.DEVNULL,
                     stdout=log, stderr=log)
             os.close(write_end)
             number = os.read(read_end, 64).decode().strip()

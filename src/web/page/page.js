@@ -49,13 +49,12 @@
   };
 
   // The worker cannot read picked files here (WebKit, from disk): the page
-  // reads the blocks it asks for and hands them over.
+  // reads the stretches it asks for and hands them over.
   function readFor(request) {
-    var size = 1 << 20;
-    Promise.all(request.blocks.map(function (index) {
-      return request.file.slice(index * size, (index + 1) * size).arrayBuffer();
+    Promise.all(request.ranges.map(function (range) {
+      return request.file.slice(range[0], range[1]).arrayBuffer();
     })).then(function (buffers) {
-      worker.postMessage({type: 'blocks', blocks: request.blocks, buffers: buffers}, buffers);
+      worker.postMessage({type: 'blocks', buffers: buffers}, buffers);
     }, function () {
       worker.postMessage({type: 'blocks', failed: true});
     });
@@ -132,7 +131,7 @@
     settle();
     ask({type: 'replacement', file: file, size: file.size}, 'replacement').then(function (reply) {
       state.reading--;
-      if (reply && reply.kind !== 'unusable') {
+      if (reply && (reply.kind === 'binary' || reply.kind === 'donor')) {
         var r = {bytes: reply.bytes, kind: reply.kind, name: reply.name,
                  entry: reply.entry, ram: reply.ram};
         state.replacement = r;

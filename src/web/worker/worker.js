@@ -23,8 +23,9 @@
 //
 // Where the engine will not let a worker read files (WebKit, for a page
 // opened from disk) the worker asks the page:
-//   worker -> page {type: 'read', file, blocks}   (block numbers, see BLOCK)
-//   page -> worker {type: 'blocks', blocks, buffers}, or {type: 'blocks', failed: true}
+//   worker -> page {type: 'read', file, ranges}   ([start, end) byte offsets)
+//   page -> worker {type: 'blocks', buffers}  (one for each range, in order),
+//                  or {type: 'blocks', failed: true}
 // and runs the request again once it has them.
 //
 // Written against Debian's Emscripten 3.1.6 (see cmake/web.cmake).
@@ -33,6 +34,7 @@ var GAMES = '/games';
 var ARM7_FILE = '/arm7.bin';
 var BLOCK = 1 << 20;      // a picked file is read in blocks of this size
 var BLOCKS_KEPT = 4;      // where the worker reads for itself
+var MAX_ROUNDS = 256;     // where the page reads for it, attempts of one request
 var SAY_UNREADABLE = 'The %s could not be read; pick it again.\n\n';
 
 // Emscripten's libc numbers errors as WASI does.
@@ -291,8 +293,11 @@ var batch = 0;
 // and messages are thrown away) until it needs no block of `file` that is
 // not fetched yet, the page fetching what each attempt missed; the request
 // then runs for real. Resolves to false when the file could not be read.
-function withBlocks(file, quietly) {
+function withBlocks(file, quietly, rounds) {
   if (reading.direct) return Promise.resolve(true);
+  // The plan reads a handful of places; a file that never settles is one
+  // that cannot be read.
+  if ((rounds || 0) > MAX_ROUNDS) return Promise.resolve(false);
   reading.missed = [];
   reading.muted = true;
   try {
@@ -304,7 +309,7 @@ function withBlocks(file, quietly) {
   if (!reading.missed.length) return Promise.resolve(true);
   var wanted = Array.from(new Set(reading.missed));
   return fetchBlocks(file, wanted).then(function (fetched) {
-    return fetched && withBlocks(file, quietly);
+    return fetched && withBlocks(file, quietly, (rounds || 0) + 1);
   });
 }
 
@@ -315,13 +320,15 @@ function fetchBlocks(file, blocks) {
     awaitingBlocks = function (reply) {
       if (reply.failed) return resolve(false);
       var kept = reading.fetched.get(file) || new Map();
-      reply.blocks.forEach(function (index, i) {
+      blocks.forEach(function (index, i) {
         kept.set(index, new Uint8Array(reply.buffers[i]));
       });
       reading.fetched.set(file, kept);
       resolve(true);
     };
-    postMessage({type: 'read', file: file, blocks: blocks});
+    postMessage({type: 'read', file: file, ranges: blocks.map(function (index) {
+      return [index * BLOCK, Math.min((index + 1) * BLOCK, file.size)];
+    })});
   });
 }
 
