@@ -31,6 +31,12 @@ bool is_a_binary(const std::string& path, const std::string& shown) {
 
 Search found_if(bool found) { return found ? Search::found : Search::failed; }
 
+// Says what went wrong, if anything, and how the search ends for it.
+Search said(Failure failure) {
+  print_failure(failure);
+  return found_if(failure == Failure::none);
+}
+
 // --donor FILE: the binary is taken for this run alone, into a scratch
 // file or, when only checking, not at all. A donor that cannot be read is
 // named as the user gave it.
@@ -40,11 +46,9 @@ Search take_donor_option(const Options& options, Replacement* r) {
   const Failure failure = options.check
                               ? read_donor(options.donor, r)
                               : extract_arm7_to_scratch(options.donor, r);
-  if (failure == Failure::donor_unreadable)
-    print_formatted(message_file_unreadable, options.donor.c_str());
-  else
-    print_failure(failure);
-  return found_if(failure == Failure::none);
+  if (failure != Failure::donor_unreadable) return said(failure);
+  print_formatted(message_file_unreadable, options.donor.c_str());
+  return Search::failed;
 }
 
 // arm7.bin beside the tool, with donor.nds there too: the binary counts as
@@ -77,15 +81,9 @@ Search find_beside_tool(const Options& options, const std::string& donor_path,
     if (options.check) return Search::failed;
     if (!wait_for_key_press(message_pause)) return Search::failed_paused;
   }
-  if (options.check) {
-    const Failure failure = read_donor(donor_path, r);
-    print_failure(failure);
-    return found_if(failure == Failure::none);
-  }
+  if (options.check) return said(read_donor(donor_path, r));
   print_message(message_extracting);
-  const Failure failure = extract_arm7(donor_path, arm7_path, r);
-  print_failure(failure);
-  return found_if(failure == Failure::none);
+  return said(extract_arm7(donor_path, arm7_path, r));
 }
 
 }  // namespace
