@@ -10,4 +10,4 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/brenvik.rc.in
 target_sources(brenvik PRIVATE ${PROJECT_BINARY_DIR}/brenvik.rc)
 set_property(SOURCE ${PROJECT_BINARY_DIR}/brenvik.rc APPEND PROPERTY
              OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/brenvik.exe.manifest)
-target_link_libraries(brenvik_core PUBLIC shell32)
+target_link_libraries(brenvik_platform PUBLIC shell32)

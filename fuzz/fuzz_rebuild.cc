@@ -26,6 +26,7 @@
 #include "image_meaning.h"
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
+#include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 #include "test_image.h"
 
@@ -88,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string extracted = scratch + "extracted.bin";
   Replacement taken;
-  if (extract_arm7(game, extracted, &taken) == Failure::none) {
+  Candidate donor;
+  if (read_donor(game, &donor) == Failure::none &&
+      extract_arm7(donor, extracted, &taken) == Failure::none) {
     std::vector<uint8_t> binary;
     const uint64_t at =
         load_u32le(image.data() + header_field::arm7_rom_offset);

@@ -34,7 +34,7 @@ TEST(Driver, ExtractsTheDonorsBinaryOnceAndRebuildsWithIt) {
   std::string output;
   EXPECT_EQ(
       0, run_tool(folder.tool, {folder.dir + "game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_extracting, message_rebuilding, message_download_play,
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), message_rebuilding, message_download_play,
                   message_success}),
             output);
   std::vector<uint8_t> arm7 = file_bytes(folder.dir + "arm7.bin");
@@ -59,10 +59,10 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
     std::string description;
     const char* message;
   } cases[] = {
-      {"size 0x100", message_donor_unreadable},
+      {"size 0x100", naming(message_unreadable, "donor.nds")},
       {"size 0x1000\narm7 0x800 0", message_donor_arm7_empty},
-      {"size 0x1000\narm7 0x800 0x801", message_donor_arm7_outside},
-      {"size 0x1000\narm7 0xFFFFFFFF 0x10", message_donor_arm7_outside},
+      {"size 0x1000\narm7 0x800 0x801", naming(message_donor_arm7_outside, "donor.nds")},
+      {"size 0x1000\narm7 0xFFFFFFFF 0x10", naming(message_donor_arm7_outside, "donor.nds")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
@@ -72,7 +72,7 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
     ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
     std::string output;
     EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-    EXPECT_EQ(says({message_extracting, c.message}), output);
+    EXPECT_EQ(says({naming(message_extracting, "donor.nds"), c.message}), output);
     EXPECT_EQ((std::vector<std::string>{"brenvik", "donor.nds", "game.nds"}),
               list_dir(folder.dir));
     remove_tree(folder.dir);
@@ -187,7 +187,7 @@ TEST(Driver, SeveralGamesAreEachFixedAsIfAloneAndCountedAtTheEnd) {
   // The donor is extracted once, before the first game.
   const std::string fixed =
       std::string(message_rebuilding) + message_download_play + message_success;
-  EXPECT_EQ(says({message_extracting, "[1/3] a.nds\n\n", fixed.c_str(),
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), "[1/3] a.nds\n\n", fixed.c_str(),
                   "[2/3] broken.nds\n\n", message_rebuilding,
                   failure_text(part_banner.in_replaced_stretch),
                   "[3/3] c.nds\n\n", fixed.c_str(), "2 of 3 games fixed.\n\n",
@@ -365,7 +365,7 @@ TEST(Driver, WarnsWhenTheDonorsBinaryRunsAtOtherAddressesAndStillWrites) {
   std::string output;
   EXPECT_EQ(
       0, run_tool(folder.tool, {"same.nds", "other.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_extracting, "[1/2] same.nds\n\n", fixed.c_str(),
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), "[1/2] same.nds\n\n", fixed.c_str(),
                   "[2/2] other.nds\n\n", ram_warning.c_str(), fixed.c_str(),
                   "2 of 2 games fixed.\n\n", "With warnings:\nother.nds\n\n"}),
             output);
@@ -414,6 +414,8 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
   ASSERT_TRUE(write_bytes(games + "-x.nds", image_from(kSampleGame)));
   ASSERT_TRUE(
       write_bytes(games + "short.nds", std::vector<uint8_t>(100, 0x11)));
+  ASSERT_TRUE(write_bytes(games + "outside.nds",
+                          image_from("size 0x1000\narm7 0x800 0x801")));
   ASSERT_TRUE(
       write_bytes(games + "broken.nds",
                   image_from(std::string(kSampleGame) + "banner 0x500")));
@@ -494,6 +496,12 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
       {{"--donor", "\"" + games + "short.nds\"", games + "game.nds"},
        1,
        "The " + games + "short.nds could not be read!\n\n"},
+      {{"--donor", games + "outside.nds", games + "game.nds"},
+       1,
+       "The donor's arm7 binary lies outside " + games + "outside.nds!\n\n"},
+      {{"--check", "--donor", games + "outside.nds", games + "game.nds"},
+       1,
+       "The donor's arm7 binary lies outside " + games + "outside.nds!\n\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.status, run_tool(folder.tool, c.args, folder.dir, &output))
@@ -501,6 +509,77 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
     EXPECT_EQ(says({c.says.c_str()}), output);
   }
   EXPECT_EQ(tool_files, list_dir(folder.dir));
+
+  // Where no scratch file can be made for the donor's binary, the run says
+  // where it looked, and that no memory is short.
+  EXPECT_EQ(1, run_tool(folder.tool, {"--donor", donor, games + "game.nds"},
+                        folder.dir, &output, "TMPDIR=" + games + "none"));
+  EXPECT_EQ(says({naming(message_scratch_unavailable, games + "none")}),
+            output);
   remove_tree(games);
+  remove_tree(folder.dir);
+}
+
+namespace {
+
+// What --check states of the output: its size, and whether it says the
+// trailing fill is cut; false when it states neither.
+bool stated_output(const std::string& said, uint64_t* size, bool* cut) {
+  const size_t at = said.find(" bytes");
+  const size_t from = said.rfind(", ", at);
+  if (at == std::string::npos || from == std::string::npos) return false;
+  *size = std::stoull(said.substr(from + 2, at - from - 2));
+  const std::string cut_said = " bytes, with the trailing fill cut";
+  *cut = said.compare(at, cut_said.size(), cut_said) == 0;
+  return true;
+}
+
+}  // namespace
+
+TEST(Driver, CheckStatesTheSizeTheRunWritesAndACutOnlyWhereFillIsLeftBehind) {
+  ToolFolder folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+  const std::string ends_in_data = R"(
+    arm7 0x400 0x120
+    fnt 0x600 0x40
+    fat 0x680 0x8
+    banner 0x700
+    used 0xF00
+    words 0x680 0x900 0xF00
+  )";
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> games = {
+      {"sample.nds", image_from(kSampleGame)},
+      {"data.nds", image_from("size 0x1000" + ends_in_data)},
+      {"zeros.nds",
+       image_from("size 0x1000" + ends_in_data + "fill 0xF80 0x1000 0x00")},
+      {"odd.nds", image_from("size 0x1003" + ends_in_data)},
+  };
+  const std::string data = real_data_dir();
+  for (const char* name : {"nitrofs.nds", "slot1launch.nds"})
+    if (!data.empty()) games.push_back({name, file_bytes(data + name)});
+  for (const auto& [name, game] : games) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(write_bytes(folder.dir + name, game));
+    std::string said;
+    EXPECT_EQ(0, run_tool(folder.tool, {"--check", name}, folder.dir, &said));
+    uint64_t size = 0;
+    bool cut = false;
+    ASSERT_TRUE(stated_output(said, &size, &cut)) << said;
+    std::string output;
+    EXPECT_EQ(0, run_tool(folder.tool, {name}, folder.dir, &output));
+    const std::vector<uint8_t> fixed = file_bytes(
+        folder.dir + name.substr(0, name.size() - 4) + "-arm7fixed.nds");
+    ASSERT_EQ(size, fixed.size());
+    // The input's bytes behind the end of the output, moved back by the
+    // distance the FNT moved: fill (one byte over and over) that the run
+    // left behind, or nothing.
+    const int64_t shift = int64_t(field_of(fixed, 0x40)) - field_of(game, 0x40);
+    const int64_t end = int64_t(fixed.size()) - shift;
+    const bool fill_left = end < int64_t(game.size()) &&
+                           (game[end] == 0x00 || game[end] == 0xFF) &&
+                           std::all_of(game.begin() + end, game.end(),
+                                       [&](uint8_t b) { return b == game[end]; });
+    EXPECT_EQ(fill_left, cut) << said;
+  }
   remove_tree(folder.dir);
 }

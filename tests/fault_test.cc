@@ -23,6 +23,7 @@
 #include "reference_rebuild.h"
 #include "rom/files.h"
 #include "rom/messages.h"
+#include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 #include "scratch.h"
 #include "test_image.h"
@@ -272,7 +273,7 @@ TEST(Faults, ADonorExtractionFailingPartWayLeavesNoBinary) {
     std::string output;
     ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", limit);
     EXPECT_EQ(1, finish_tool(run, &output));
-    EXPECT_EQ(says({message_extracting, message_arm7_not_written}), output);
+    EXPECT_EQ(says({naming(message_extracting, "donor.nds"), message_arm7_not_written}), output);
     EXPECT_EQ((std::vector<std::string>{"brenvik", "donor.nds", "game.nds"}),
               list_dir(folder.dir));
   }
@@ -376,11 +377,16 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
   ASSERT_EQ(0, ::mkfifo((folder.dir + "donor.nds").c_str(), 0644));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_extracting, message_donor_unreadable}), output);
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), naming(message_unreadable, "donor.nds")}), output);
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
   ASSERT_EQ(0, ::mkfifo((folder.dir + "arm7.bin").c_str(), 0644));
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({message_rebuilding, message_arm7_unreadable}), output);
+  EXPECT_EQ(says({message_rebuilding, naming(message_unreadable, "arm7.bin")}),
+            output);
+  // --check, which reads no binary, says the same of it.
+  EXPECT_EQ(1, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(says({naming(message_unreadable, "arm7.bin")}), output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "donor.nds",
                                       "game.nds"}),
             list_dir(folder.dir));

@@ -8,6 +8,7 @@
 #include "reference_rebuild.h"
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
+#include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 #include "scratch.h"
 #include "test_image.h"

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <set>
 
 #include "rom/messages.h"
+#include "rom/status.h"
 #include "platform/platform.h"
 #include "test_image.h"
 
@@ -84,4 +86,9 @@ std::string says(std::initializer_list<const char*> messages) {
   std::string text = message_banner;
   for (const char* message : messages) text += message;
   return text;
+}
+
+const char* naming(const char* message, const std::string& name) {
+  static std::set<std::string> texts;
+  return texts.insert(named(message, name)).first->c_str();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "rom/status.h"
+
 /// A new empty folder (with a trailing '/') for one test, inside `parent`
 /// when one is given.
 std::string make_scratch_dir(const std::string& parent = "");
@@ -47,8 +49,29 @@ struct ToolFolder {
 ToolFolder tool_folder(const std::string& binary = BRENVIK_BINARY,
                        const std::string& parent = "");
 
+/// `message` naming the file `name` where it has "%s", as a text that
+/// lasts as long as the test program, for `says`.
+const char* naming(const char* message, const std::string& name);
+
 /// What a run of the tool prints: the banner, then `messages`.
 std::string says(std::initializer_list<const char*> messages);
+
+/// A status that keeps what the library told it, for tests of values.
+struct RecordingStatus : Status {
+  explicit RecordingStatus(bool showing_progress = false)
+      : showing_progress(showing_progress) {}
+  void message(const std::string& text) override { heard.push_back(text); }
+  bool shows_progress() const override { return showing_progress; }
+  void progress(uint64_t done, uint64_t total) override {
+    progress_heard.push_back(done * 100 / total);
+  }
+  void progress_ended() override { ++progress_ends; }
+
+  bool showing_progress;
+  std::vector<std::string> heard;
+  std::vector<uint64_t> progress_heard;  // in percent
+  int progress_ends = 0;
+};
 
 /// Quotes `word` for the POSIX shell.
 std::string shell_quote(const std::string& word);

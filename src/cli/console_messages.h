@@ -33,10 +33,6 @@ inline constexpr char message_no_game_found[] = "No game found in %s!\n\n";
 inline constexpr char message_place_source[] =
     "Place your arm7.bin or donor.nds into the same directory and hit "
     "return\n\n";
-inline constexpr char message_file_unreadable[] =
-    "The %s could not be read!\n\n";
-inline constexpr char message_whole_image_as_binary[] =
-    "The %s is a whole game image; use it as donor.nds or with --donor!\n\n";
 inline constexpr char message_stale_arm7[] =
     "Using arm7.bin, which is not the arm7 binary of donor.nds.\n\n";
 

@@ -1,11 +1,11 @@
 #include "cli/driver.h"
 
 #include "cli/console_messages.h"
+#include "cli/console_status.h"
 #include "cli/find_replacement.h"
 #include "cli/game_list.h"
 #include "cli/options.h"
 #include "cli/paths.h"
-#include "cli/terminal_status.h"
 #include "platform/platform.h"
 #include "rom/fix_game.h"
 #include "rom/game_batch.h"
@@ -24,12 +24,12 @@ int finish(const Options& options, int status) {
 // The games, each fixed as if alone; several, or any from a folder, are
 // numbered and counted at the end.
 int run_on_games(const Options& options, const GameList& list,
-                 const Replacement& replacement) {
+                 const Replacement& replacement, Status& status) {
   GameBatch batch =
       begin_batch(list.games.size(), !list.one_game, options.check);
   for (const std::string& game : list.games)
-    fix_next_game(batch, game, game, replacement);
-  finish_batch(batch);
+    fix_next_game(batch, game, game, replacement, status);
+  finish_batch(batch, status);
   return batch.not_fixed.empty() && !list.empty_folder ? 0 : kNotFixed;
 }
 
@@ -43,33 +43,41 @@ std::string tool_directory(const std::string& argv0) {
 
 int run_driver(const std::vector<std::string>& args) {
   install_interrupt_cleanup();
-  install_terminal_status();
+  ConsoleStatus status;
   const std::string program_dir = tool_directory(args.empty() ? "" : args[0]);
-  print_message(message_banner);
+  status.message(message_banner);
   Options options;
-  if (int status = parse_options(args, &options); status >= 0) return status;
+  if (int exit_status = parse_options(args, status, &options);
+      exit_status >= 0)
+    return exit_status;
   if (options.version) return 0;
   if (options.help) {
-    print_message(message_usage);
-    print_message(message_help);
+    status.message(message_usage);
+    status.message(message_help);
     return 0;
   }
   if (options.games.empty()) {
-    print_message(message_usage);
+    status.message(message_usage);
     return finish(options, kNotFixed);
   }
 
   for (std::string& game : options.games) strip_quotes(game);
-  const GameList list = list_games(options.games);
+  const GameList list = list_games(options.games, status);
   // A single game whose name cannot take the suffix is refused before
   // anything is looked for or extracted.
-  if (list.one_game && !has_room_for_suffix(list.games[0]))
-    return finish(options, kNotFixed);
+  if (list.one_game) {
+    if (Failure failure = check_output_name(list.games[0]);
+        failure != Failure::none) {
+      status.message(failure_text(failure));
+      return finish(options, kNotFixed);
+    }
+  }
   Replacement replacement;
   if (!list.games.empty()) {
-    const Search search = find_replacement(options, program_dir, &replacement);
+    const Search search =
+        find_replacement(options, program_dir, status, &replacement);
     if (search == Search::failed_paused) return kNotFixed;
     if (search == Search::failed) return finish(options, kNotFixed);
   }
-  return finish(options, run_on_games(options, list, replacement));
+  return finish(options, run_on_games(options, list, replacement, status));
 }

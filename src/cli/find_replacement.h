@@ -6,6 +6,7 @@
 
 #include "cli/options.h"
 #include "rom/replacement.h"
+#include "rom/status.h"
 
 /// How the search ended.
 enum class Search {
@@ -18,9 +19,9 @@ enum class Search {
 /// --arm7 names; the binary of the image --donor names, in a scratch file;
 /// or, beside the tool in `program_dir`, arm7.bin, or the binary of
 /// donor.nds extracted into arm7.bin (only looked at with --check), waiting
-/// for the user while neither is there. Sets `arm7_path` where the binary
-/// is a file.
+/// for the user while neither is there. Says through `status` what it does
+/// and what stops it. Sets `arm7_path` where the binary is a file.
 Search find_replacement(const Options& options, const std::string& program_dir,
-                        Replacement* replacement);
+                        Status& status, Replacement* replacement);
 
 #endif  // BRENVIK_CLI_FIND_REPLACEMENT_H_

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "cli/console_messages.h"
-#include "rom/messages.h"
 #include "platform/platform.h"
 
 namespace {
@@ -53,7 +52,7 @@ bool game_name_less(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-GameList list_games(const std::vector<std::string>& arguments) {
+GameList list_games(const std::vector<std::string>& arguments, Status& status) {
   GameList list = {{}, false, false};
   bool any_folder = false;
   for (const std::string& argument : arguments) {
@@ -64,7 +63,7 @@ GameList list_games(const std::vector<std::string>& arguments) {
     any_folder = true;
     std::vector<std::string> games = games_in_folder(argument);
     if (games.empty()) {
-      print_formatted(message_no_game_found, argument.c_str());
+      status.message(formatted(message_no_game_found, argument.c_str()));
       list.empty_folder = true;
     }
     list.games.insert(list.games.end(), games.begin(), games.end());

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "rom/status.h"
+
 /// The games one run fixes, in order.
 struct GameList {
   std::vector<std::string> games;
@@ -16,9 +18,9 @@ struct GameList {
 /// into the games to fix, in the order given. A folder stands for the
 /// regular files directly in it that `is_game_name` takes, ordered by
 /// name with ASCII letter case ignored, each as the folder's path joined
-/// with its name; for a folder without any it prints "No game found in
-/// <folder>!".
-GameList list_games(const std::vector<std::string>& arguments);
+/// with its name; for a folder without any it says "No game found in
+/// <folder>!" through `status`.
+GameList list_games(const std::vector<std::string>& arguments, Status& status);
 
 /// True for a name that ends in ".nds", in any case, but not in
 /// "-arm7fixed.nds", the name of an earlier run's output.

@@ -2,18 +2,18 @@
 
 #include "cli/console_messages.h"
 #include "cli/paths.h"
-#include "rom/messages.h"
 
 namespace {
 
-int bad_options() {
-  print_message(message_usage);
+int bad_options(Status& status) {
+  status.message(message_usage);
   return kBadOptions;
 }
 
 }  // namespace
 
-int parse_options(const std::vector<std::string>& args, Options* options) {
+int parse_options(const std::vector<std::string>& args, Status& status,
+                  Options* options) {
   size_t i = 1;
   for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -34,8 +34,8 @@ int parse_options(const std::vector<std::string>& args, Options* options) {
       if (name == "--arm7") file = &options->arm7;
       if (name == "--donor") file = &options->donor;
       if (!file) {
-        print_formatted(message_unknown_option, arg.c_str());
-        return bad_options();
+        status.message(formatted(message_unknown_option, arg.c_str()));
+        return bad_options(status);
       }
       if (name.size() < arg.size()) {
         *file = arg.substr(name.size() + 1);
@@ -44,14 +44,14 @@ int parse_options(const std::vector<std::string>& args, Options* options) {
       }
       strip_quotes(*file);
       if (file->empty()) {
-        print_formatted(message_option_needs_file, name.c_str());
-        return bad_options();
+        status.message(formatted(message_option_needs_file, name.c_str()));
+        return bad_options(status);
       }
     }
   }
   if (!options->arm7.empty() && !options->donor.empty()) {
-    print_message(message_options_conflict);
-    return bad_options();
+    status.message(message_options_conflict);
+    return bad_options(status);
   }
   options->games.assign(args.begin() + i, args.end());
   return -1;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "rom/status.h"
+
 /// Exit statuses besides 0.
 constexpr int kNotFixed = 1;
 constexpr int kBadOptions = 2;
@@ -21,7 +23,8 @@ struct Options {
 
 /// Reads the options in front of the games of `args` (`args[0]` the
 /// tool's path) into `*options`. Returns -1 when the run goes on, or the
-/// exit status after saying what is wrong, with the usage.
-int parse_options(const std::vector<std::string>& args, Options* options);
+/// exit status after saying through `status` what is wrong, with the usage.
+int parse_options(const std::vector<std::string>& args, Status& status,
+                  Options* options);
 
 #endif  // BRENVIK_CLI_OPTIONS_H_

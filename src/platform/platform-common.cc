@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 bool unnamed_files_enabled = true;
+bool kernel_copy_enabled = true;
 
 std::string temporary_name(const std::string& folder, int attempt) {
   return folder + ".brenvik-" + std::to_string(process_id()) + "-" +

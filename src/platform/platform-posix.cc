@@ -333,10 +333,27 @@ std::FILE* create_new_file(const std::string& path) {
   return file;
 }
 
+std::string scratch_folder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder && *folder ? folder : "/tmp";
+}
+
 std::FILE* open_scratch_file() {
-  // Unlinked at once (or made without a name) in the system's temporary
-  // folder.
-  return std::tmpfile();
+  // Made without a name where the system can, else unlinked at once.
+  const std::string folder = scratch_folder();
+  int fd = -1;
+#if defined(__linux__) && defined(O_TMPFILE)
+  fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+  if (fd < 0) {
+    std::string name = join_path(folder, "brenvik-scratch-XXXXXX");
+    fd = ::mkstemp(&name[0]);
+    if (fd < 0) return nullptr;
+    ::unlink(name.c_str());
+  }
+  std::FILE* file = ::fdopen(fd, "w+b");
+  if (!file) ::close(fd);
+  return file;
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
@@ -361,6 +378,7 @@ bool file_size(std::FILE* file, uint64_t* size) {
 
 uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
                         uint64_t out_offset, uint64_t length) {
+  if (!kernel_copy_enabled) return 0;
 #if defined(__linux__)
   if (in_offset > uint64_t(INT64_MAX) || out_offset > uint64_t(INT64_MAX))
     return 0;

@@ -145,14 +145,20 @@ std::FILE* create_new_file(const std::string& path) {
   return file;
 }
 
+std::string scratch_folder() {
+  wchar_t folder[MAX_PATH + 1];
+  DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  return to_utf8(folder, length);
+}
+
 std::FILE* open_scratch_file() {
   // The C runtime's tmpfile() makes its file in the root of the drive,
   // which users may not write to; the user's temporary folder is theirs.
-  wchar_t folder[MAX_PATH + 1];
-  DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH) return nullptr;
+  const std::string folder = scratch_folder();
+  if (folder.empty()) return nullptr;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring path = folder + to_utf16(temporary_name("", attempt));
+    std::wstring path = system_path(folder + temporary_name("", attempt));
     HANDLE handle = ::CreateFileW(
         path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
         CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,

@@ -8,6 +8,7 @@
 #include "reference_rebuild.h"
 #include "rom/files.h"
 #include "platform/platform.h"
+#include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 #include "scratch.h"
 #include "test_image.h"

@@ -103,10 +103,15 @@ void install_interrupt_cleanup();
 /// already exists, so a name of the tool's never clobbers a user's file.
 std::FILE* create_new_file(const std::string& path);
 
-/// A new empty file for reading and writing that has no name anyone could
-/// find and is gone once closed or when the process ends, however it
-/// ends; nullptr when the system gives none. For data of one run only.
+/// A new empty file for reading and writing in `scratch_folder()` that
+/// has no name anyone could find and is gone once closed or when the
+/// process ends, however it ends; nullptr when the system gives none. For
+/// data of one run only.
 std::FILE* open_scratch_file();
+
+/// The folder scratch files are made in: on POSIX systems TMPDIR, or /tmp
+/// where it is not set; on Windows the user's temporary folder.
+std::string scratch_folder();
 
 /// Moves `from` over `to` in one step: `to` names either its old file or
 /// the complete new one, never a part.
@@ -129,6 +134,10 @@ bool file_size(std::FILE* file, uint64_t* size);
 /// and always 0 where no such call exists. The caller copies the rest.
 uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
                         uint64_t out_offset, uint64_t length);
+
+/// When false, `copy_in_kernel` copies nothing, so every byte moves
+/// through the caller's buffer. Only a benchmark and tests turn it off.
+extern bool kernel_copy_enabled;
 
 /// The path of the running executable as the system reports it; empty when
 /// the system cannot tell.

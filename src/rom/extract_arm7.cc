@@ -49,9 +49,11 @@ IoStatus copy_arm7(const Donor& donor, std::FILE* out) {
                     donor.arm7_size, buffer.get(), kCopyBufferSize);
 }
 
+// The replacement a donor's binary, extracted, becomes.
 void take_from(const Donor& donor, Replacement* replacement) {
   replacement->from_donor = true;
   replacement->donor = donor.addresses;
+  replacement->size_known = true;
   replacement->size = donor.arm7_size;
 }
 
@@ -78,10 +80,14 @@ bool is_donor_image(const std::string& path, Arm7Addresses* addresses) {
   return true;
 }
 
-Failure read_donor(const std::string& donor_path, Replacement* replacement) {
+Failure read_donor(const std::string& donor_path, Candidate* candidate) {
   Donor donor;
   const Failure failure = open_donor(donor_path, &donor);
-  take_from(donor, replacement);
+  candidate->path = donor_path;
+  candidate->donor = true;
+  candidate->size_known = failure == Failure::none;
+  candidate->size = donor.arm7_size;
+  candidate->addresses = donor.addresses;
   return failure;
 }
 
@@ -110,10 +116,10 @@ bool arm7_is_donors(const std::string& arm7_file,
   return true;
 }
 
-Failure extract_arm7(const std::string& donor_path,
-                     const std::string& arm7_file, Replacement* replacement) {
+Failure extract_arm7(const Candidate& candidate, const std::string& arm7_file,
+                     Replacement* replacement) {
   Donor donor;
-  if (Failure failure = open_donor(donor_path, &donor);
+  if (Failure failure = open_donor(candidate.path, &donor);
       failure != Failure::none)
     return failure;
   NewFile out;
@@ -122,7 +128,7 @@ Failure extract_arm7(const std::string& donor_path,
   if (status != io_ok) {
     abandon_new_file(&out);
   } else if (commit_new_file(&out, arm7_file)) {
-    *replacement = replacement_at(arm7_file);
+    *replacement = replacement_at(arm7_file, "arm7.bin");
     take_from(donor, replacement);
     return Failure::none;
   }
@@ -130,19 +136,20 @@ Failure extract_arm7(const std::string& donor_path,
                                  : Failure::arm7_not_written;
 }
 
-Failure extract_arm7_to_scratch(const std::string& donor_path,
+Failure extract_arm7_to_scratch(const Candidate& candidate,
                                 Replacement* replacement) {
   Donor donor;
-  if (Failure failure = open_donor(donor_path, &donor);
+  if (Failure failure = open_donor(candidate.path, &donor);
       failure != Failure::none)
     return failure;
   FilePtr out(open_scratch_file(), std::fclose);
-  if (!out) return Failure::out_of_memory;
+  if (!out) return Failure::scratch_unavailable;
   IoStatus status = copy_arm7(donor, out.get());
   if (status == io_short_read) return Failure::donor_unreadable;
   if (status != io_ok || std::fflush(out.get()) != 0)
-    return Failure::out_of_memory;
+    return Failure::scratch_unavailable;
   *replacement = Replacement();
+  replacement->name = "arm7 binary of " + candidate.name;
   replacement->scratch = std::move(out);
   take_from(donor, replacement);
   return Failure::none;

@@ -15,27 +15,29 @@
 bool is_donor_image(const std::string& path,
                     Arm7Addresses* addresses = nullptr);
 
-/// What the donor at `donor_path` would give, with nothing written:
-/// `*replacement` becomes a donor's, with its addresses and the size of
-/// its binary. Fails for the same reasons as `extract_arm7`.
-Failure read_donor(const std::string& donor_path, Replacement* replacement);
+/// Reads the donor at `donor_path`: `*candidate` becomes a donor's, with
+/// the size of its binary and its addresses. Fails with `donor_unreadable`
+/// for a file that is no readable image, and `donor_arm7_empty` or
+/// `donor_arm7_outside` for one without a usable binary.
+Failure read_donor(const std::string& donor_path, Candidate* candidate);
 
 /// True when the file at `arm7_file` holds exactly the ARM7 binary of the
 /// donor at `donor_path`.
 bool arm7_is_donors(const std::string& arm7_file,
                     const std::string& donor_path);
 
-/// Writes the ARM7 binary of the image at `donor_path` (`arm7_size` bytes
-/// from `arm7_rom_offset`) to `arm7_file`, which takes that name only when
-/// it is complete; `*replacement` becomes that file, a donor's. On a
-/// failure no file of that name was made.
-Failure extract_arm7(const std::string& donor_path,
-                     const std::string& arm7_file, Replacement* replacement);
+/// Writes the ARM7 binary of `donor` (`arm7_size` bytes from
+/// `arm7_rom_offset`) to `arm7_file`, which takes that name only when it is
+/// complete; `*replacement` becomes that file, a donor's. On a failure no
+/// file of that name was made.
+Failure extract_arm7(const Candidate& donor, const std::string& arm7_file,
+                     Replacement* replacement);
 
 /// Like `extract_arm7`, into a scratch file of this run (`open_scratch_file`)
 /// that `*replacement` owns and is gone when closed; nothing is written
-/// beside the tool.
-Failure extract_arm7_to_scratch(const std::string& donor_path,
+/// beside the tool. Fails with `scratch_unavailable` where no scratch file
+/// can be made or written.
+Failure extract_arm7_to_scratch(const Candidate& donor,
                                 Replacement* replacement);
 
 #endif  // BRENVIK_ROM_EXTRACT_ARM7_H_

@@ -3,11 +3,30 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rom/messages.h"
 #include "platform/platform.h"
+#include "rom/status.h"
 
 std::string arm7_path;
-bool kernel_copy_enabled = true;
+
+Progress start_progress(Status& status, uint64_t total) {
+  Progress progress;
+  if (status.shows_progress() && total > kProgressThreshold)
+    progress = {&status, total, 0, kProgressStep};
+  return progress;
+}
+
+void count_progress(Progress* progress, uint64_t bytes) {
+  if (!progress || !progress->status) return;
+  progress->done += bytes;
+  if (progress->done < progress->next_report) return;
+  progress->next_report = progress->done + kProgressStep;
+  progress->status->progress(progress->done, progress->total);
+}
+
+void finish_progress(Progress* progress) {
+  if (progress->status) progress->status->progress_ended();
+  progress->status = nullptr;
+}
 
 bool file_exists(const std::string& path) {
   if (is_special_file(path)) return true;
@@ -42,20 +61,21 @@ IoStatus write_zeros(std::FILE* out, uint64_t count, uint8_t* buffer,
 
 IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
                     uint64_t out_offset, uint64_t length, uint8_t* buffer,
-                    size_t buffer_size) {
+                    size_t buffer_size, Progress* progress) {
   uint64_t done = 0;
-  if (kernel_copy_enabled && length > 0) {
+  if (length > 0) {
     // The kernel writes at `out_offset` itself, so whatever the stream still
     // buffers must be in the file first.
     if (std::fflush(out) != 0) return io_write_failed;
     // In one call, unless a progress line wants to hear of every step.
-    const uint64_t step = progress_shown() ? kProgressStep : length;
+    const bool counted = progress && progress->status;
+    const uint64_t step = counted ? kProgressStep : length;
     while (done < length) {
       const uint64_t want = std::min(step, length - done);
       const uint64_t got =
           copy_in_kernel(in, in_offset + done, out, out_offset + done, want);
       done += got;
-      advance_progress(got);
+      count_progress(progress, got);
       if (got < want) break;
     }
   }
@@ -69,7 +89,7 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
     if (std::fread(buffer, 1, piece, in) != piece) return io_short_read;
     if (write_all(out, buffer, piece) != io_ok) return io_write_failed;
     done += piece;
-    advance_progress(piece);
+    count_progress(progress, piece);
   }
   return io_ok;
 }

@@ -34,9 +34,30 @@ enum IoStatus {
   io_write_failed,  // the output refused bytes: disk full, size limit, I/O
 };
 
-/// When false, `copy_bytes` never asks the kernel and moves every byte
-/// through the caller's buffer. Only a benchmark and tests turn it off.
-extern bool kernel_copy_enabled;
+struct Status;
+
+/// A rebuild that moves more than this many bytes shows its progress: on
+/// slow media it takes minutes.
+constexpr uint64_t kProgressThreshold = 64ull << 20;
+/// The status hears again each time this many more bytes are moved.
+constexpr uint64_t kProgressStep = 4ull << 20;
+
+/// The progress of one rebuild, counted as its bytes are moved and told to
+/// its status; counted at all only where the status shows it and the
+/// rebuild is long enough to need it.
+struct Progress {
+  Status* status = nullptr;  // null: not counted
+  uint64_t total = 0;
+  uint64_t done = 0;
+  uint64_t next_report = 0;
+};
+
+/// The progress of a rebuild that moves `total` bytes, told to `status`.
+Progress start_progress(Status& status, uint64_t total);
+/// Counts `bytes` more moved; nothing for a null or uncounted `progress`.
+void count_progress(Progress* progress, uint64_t bytes);
+/// Tells the status the rebuild ended, where it was counted.
+void finish_progress(Progress* progress);
 
 /// Reads exactly `length` bytes at `offset`.
 IoStatus read_exact(std::FILE* in, uint64_t offset, uint8_t* data,
@@ -52,9 +73,10 @@ IoStatus write_zeros(std::FILE* out, uint64_t count, uint8_t* buffer,
 
 /// Copies `length` bytes from `in` at `in_offset` to `out` at `out_offset`,
 /// in the kernel where it can and through `buffer` from wherever the kernel
-/// stopped. Afterwards `out` stands at `out_offset + length`.
+/// stopped, counting them in `progress` when one is given. Afterwards
+/// `out` stands at `out_offset + length`.
 IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
                     uint64_t out_offset, uint64_t length, uint8_t* buffer,
-                    size_t buffer_size);
+                    size_t buffer_size, Progress* progress = nullptr);
 
 #endif  // BRENVIK_ROM_FILES_H_

@@ -4,18 +4,20 @@
 
 namespace {
 
-void print_heading(const GameBatch& batch, const std::string& shown_name) {
+void say_heading(const GameBatch& batch, const std::string& shown_name,
+                 Status& status) {
   if (batch.numbered)
-    print_formatted(message_game_heading, batch.done + 1, batch.count,
-                    shown_name.c_str());
+    status.message(formatted(message_game_heading, batch.done + 1, batch.count,
+                             shown_name.c_str()));
 }
 
-void print_list(const char* heading, const std::vector<std::string>& games) {
+void say_list(const char* heading, const std::vector<std::string>& games,
+              Status& status) {
   if (games.empty()) return;
-  print_message(heading);
+  std::string text = heading;
   for (const std::string& game : games)
-    print_formatted(message_not_fixed_game, game.c_str());
-  print_message("\n");
+    text += formatted(message_not_fixed_game, game.c_str());
+  status.message(text + "\n");
 }
 
 }  // namespace
@@ -30,18 +32,22 @@ GameBatch begin_batch(size_t count, bool numbered, bool checking) {
 
 GameOutcome fix_next_game(GameBatch& batch, const std::string& input_path,
                           const std::string& shown_name,
-                          const Replacement& replacement) {
-  print_heading(batch, shown_name);
-  GameOutcome outcome = batch.checking ? check_game(input_path, replacement)
-                                       : fix_game(input_path, replacement);
-  if (!outcome.fixed) batch.not_fixed.push_back(shown_name);
-  if (outcome.warned) batch.warned.push_back(shown_name);
+                          const Replacement& replacement, Status& status) {
+  say_heading(batch, shown_name, status);
+  GameOutcome outcome = batch.checking
+                            ? check_game(input_path, replacement, status)
+                            : fix_game(input_path, replacement, status);
+  say_outcome(outcome, replacement, batch.checking, status);
+  if (!outcome.fixed()) batch.not_fixed.push_back(shown_name);
+  if (outcome.fixed() && outcome.warning.given)
+    batch.warned.push_back(shown_name);
   ++batch.done;
   return outcome;
 }
 
-void count_not_fixed(GameBatch& batch, const std::string& shown_name) {
-  print_heading(batch, shown_name);
+void count_not_fixed(GameBatch& batch, const std::string& shown_name,
+                     Status& status) {
+  say_heading(batch, shown_name, status);
   batch.not_fixed.push_back(shown_name);
   ++batch.done;
 }
@@ -50,11 +56,11 @@ size_t fixed_count(const GameBatch& batch) {
   return batch.done - batch.not_fixed.size();
 }
 
-void finish_batch(const GameBatch& batch) {
+void finish_batch(const GameBatch& batch, Status& status) {
   if (!batch.numbered) return;
-  print_formatted(
+  status.message(formatted(
       batch.checking ? message_games_would_be_fixed : message_games_fixed,
-      fixed_count(batch), batch.count);
-  print_list(message_not_fixed, batch.not_fixed);
-  print_list(message_with_warnings, batch.warned);
+      fixed_count(batch), batch.count));
+  say_list(message_not_fixed, batch.not_fixed, status);
+  say_list(message_with_warnings, batch.warned, status);
 }

@@ -8,6 +8,7 @@
 
 #include "rom/fix_game.h"
 #include "rom/replacement.h"
+#include "rom/status.h"
 
 /// The games of one run, each fixed (or checked) as if alone, one failure
 /// stopping none of the others. A numbered batch heads each game "[i/n]"
@@ -26,20 +27,23 @@ struct GameBatch {
 GameBatch begin_batch(size_t count, bool numbered, bool checking);
 
 /// Fixes (or checks) the next game of the batch, at `input_path`, named
-/// `shown_name` in the heading and the lists.
+/// `shown_name` in the heading and the lists, and says through `status`
+/// its heading, what the step says as it goes, and its outcome
+/// (`say_outcome`).
 GameOutcome fix_next_game(GameBatch& batch, const std::string& input_path,
                           const std::string& shown_name,
-                          const Replacement& replacement);
+                          const Replacement& replacement, Status& status);
 
-/// Counts the next game as not fixed without trying it: a front-end could
-/// not hand it over, and has said why.
-void count_not_fixed(GameBatch& batch, const std::string& shown_name);
+/// Counts the next game as not fixed without trying it, after its
+/// heading: a front-end could not hand it over, and says why.
+void count_not_fixed(GameBatch& batch, const std::string& shown_name,
+                     Status& status);
 
 /// How many games of the batch were fixed (or would be).
 size_t fixed_count(const GameBatch& batch);
 
 /// The end of a numbered batch: how many were fixed, then which were not
 /// and which were written with a warning. Nothing for an unnumbered one.
-void finish_batch(const GameBatch& batch);
+void finish_batch(const GameBatch& batch, Status& status);
 
 #endif  // BRENVIK_ROM_GAME_BATCH_H_

@@ -1,46 +1,15 @@
-// Brenvik: what the library tells the user, each text defined once, and
-// where it goes. The console tool and the page show the same texts; the
-// console's own words (usage, options, the pause) live in src/cli/.
+// Brenvik: what the library tells the user, each text defined once. The
+// library says them through the `Status` it is given (rom/status.h); the
+// console tool and the page show the same texts; the console's own words
+// (usage, options, the pause) live in src/cli/. A text with "%s" names the
+// file a step was about as the user gave or picked it.
 #ifndef BRENVIK_ROM_MESSAGES_H_
 #define BRENVIK_ROM_MESSAGES_H_
 
 #include <cstdint>
+#include <string>
 
 #include "version.h"
-
-/// Writes `text` whole to the message sink, or to standard output (and
-/// flushes it) when none is set, so it is on the screen before whatever
-/// comes next: a pause, a long copy, the end of the run.
-void print_message(const char* text);
-
-/// `print_message` of `format` filled in as printf does.
-void print_formatted(const char* format, ...);
-
-/// Where messages go instead of standard output (a terminal's progress
-/// line, the page), and where the progress of a long rebuild goes: the
-/// bytes moved so far of `total`, then once `(0, 0)` when it ends. Without
-/// a progress sink no progress is counted at all. Null restores the
-/// defaults.
-using MessageSink = void (*)(const char* text);
-using ProgressSink = void (*)(uint64_t done, uint64_t total);
-void set_message_sinks(MessageSink messages, ProgressSink progress);
-
-/// A rebuild that moves more than this many bytes shows its progress: on
-/// slow media it takes minutes.
-constexpr uint64_t kProgressThreshold = 64ull << 20;
-/// The progress sink hears again each time this many more bytes are moved.
-constexpr uint64_t kProgressStep = 4ull << 20;
-
-/// Starts counting the bytes of a rebuild that moves `total` bytes in all,
-/// where a progress sink is set and the rebuild is long enough for it.
-void begin_progress(uint64_t total);
-/// Counts `bytes` more moved, telling the sink every `kProgressStep`.
-void advance_progress(uint64_t bytes);
-/// True while progress is counted: movers then go in steps small enough to
-/// show it.
-bool progress_shown();
-/// Stops counting and tells the sink it ended.
-void end_progress();
 
 // The run as a whole. Texts with %-fields are filled in as printf does.
 inline constexpr char message_banner[] =
@@ -54,13 +23,15 @@ inline constexpr char message_success[] = "Game successfully arm7 fixed!\n\n";
 inline constexpr char message_name_too_short[] =
     "The game's file name is too short!\n\n";
 
-// Taking the replacement binary from a donor.
+// The replacement binary, and taking it from a donor.
 inline constexpr char message_extracting[] =
-    "Extracting arm7.bin from donor.nds...\n\n";
-inline constexpr char message_donor_unreadable[] =
-    "The donor.nds could not be read!\n\n";
+    "Extracting arm7.bin from %s...\n\n";
+// A replacement or a donor that cannot be read.
+inline constexpr char message_unreadable[] = "The %s could not be read!\n\n";
+inline constexpr char message_whole_image_as_binary[] =
+    "The %s is a whole game image; use it as donor.nds or with --donor!\n\n";
 inline constexpr char message_donor_arm7_outside[] =
-    "The donor's arm7 binary lies outside donor.nds!\n\n";
+    "The donor's arm7 binary lies outside %s!\n\n";
 inline constexpr char message_donor_arm7_empty[] =
     "The donor's arm7 binary is empty!\n\n";
 inline constexpr char message_arm7_not_written[] =
@@ -119,9 +90,12 @@ inline constexpr char message_too_large[] =
     "The rebuilt game does not fit the header's 32-bit fields!\n\n";
 
 // Failures of the replacement binary, of memory and of the disk.
-inline constexpr char message_arm7_unreadable[] =
-    "The arm7.bin could not be read!\n\n";
-inline constexpr char message_arm7_empty[] = "The arm7.bin is empty!\n\n";
+inline constexpr char message_arm7_empty[] = "The %s is empty!\n\n";
+// The scratch file a donor's binary is taken into for one run; named is the
+// folder it is made in.
+inline constexpr char message_scratch_unavailable[] =
+    "No scratch file could be made in %s; check that the folder exists, can "
+    "be written to and has room!\n\n";
 inline constexpr char message_input_short[] =
     "The game could not be read to its end!\n\n";
 inline constexpr char message_output_failed[] =
@@ -134,12 +108,15 @@ inline constexpr char message_out_of_memory[] =
 /// value of its own for each way it can lie wrong.
 enum class Failure : uint8_t {
   none,
-  // The donor, and arm7.bin taken from it.
+  // The replacement as offered, the donor, and arm7.bin taken from it.
+  whole_image_as_binary,
   donor_unreadable,
   donor_arm7_outside,
   donor_arm7_empty,
   arm7_not_written,
+  scratch_unavailable,
   // The game.
+  name_too_short,
   game_unopenable,
   header_short,
   no_file_system,
@@ -176,11 +153,14 @@ enum class Failure : uint8_t {
   out_of_memory,
 };
 
-/// The text the user is told for `failure`; empty for `Failure::none`.
+/// The text the user is told for `failure`, "%s" where it names a file;
+/// empty for `Failure::none`.
 const char* failure_text(Failure failure);
 
-/// `print_message` of `failure_text(failure)`; nothing for `none`.
-void print_failure(Failure failure);
+/// `failure_text(failure)` with the file it names filled in: `name`, the
+/// replacement or donor the step was about, as the user gave or picked it;
+/// for `scratch_unavailable` the folder scratch files are made in.
+std::string failure_message(Failure failure, const std::string& name);
 
 /// A part the header names: what --check calls it, and the failure when it
 /// lies in the stretch between the ARM7 binary and the FNT, which the new

@@ -8,8 +8,8 @@
 
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
-#include "rom/messages.h"
 #include "platform/platform.h"
+#include "rom/messages.h"
 #include "rom/rebuild_plan.h"
 #include "rom/regions.h"
 
@@ -25,7 +25,8 @@ Failure io_failure(IoStatus status, Failure short_read) {
 // The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
 // output already stands at the end of the new binary.
 Failure write_block(std::FILE* input, std::FILE* output,
-                    const RebuildPlan& plan, uint8_t* buffer) {
+                    const RebuildPlan& plan, uint8_t* buffer,
+                    Progress* progress) {
   const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
   IoStatus status =
       write_zeros(output, plan.new_fnt - new_arm7_end, buffer, kCopyBufferSize);
@@ -36,7 +37,7 @@ Failure write_block(std::FILE* input, std::FILE* output,
   const uint64_t readable_end = std::min(plan.fat_offset, plan.input_size);
   const uint64_t front = readable_end - plan.fnt_offset;
   status = copy_bytes(input, plan.fnt_offset, output, plan.new_fnt, front,
-                      buffer, kCopyBufferSize);
+                      buffer, kCopyBufferSize, progress);
   if (status == io_ok)
     status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
   if (Failure failure = io_failure(status, Failure::input_short);
@@ -62,15 +63,16 @@ Failure write_block(std::FILE* input, std::FILE* output,
 // The tail behind the old FAT end, its final chunk cut to the length the
 // plan found, and a DSi area that stays at its own offsets behind it.
 Failure write_tail(std::FILE* input, std::FILE* output, uint64_t output_offset,
-                   const RebuildPlan& plan, uint8_t* buffer) {
+                   const RebuildPlan& plan, uint8_t* buffer, Status& status,
+                   Progress* progress) {
   if (plan.tail_length > 0) {
-    if (plan.download_play) print_message(message_download_play);
+    if (plan.download_play) status.message(message_download_play);
     const uint64_t in_front = tail_in_front(plan);
     const uint64_t from_input =
         std::min(plan.final_kept, plan.tail_length - in_front);
     IoStatus status =
         copy_bytes(input, plan.old_fat_end, output, output_offset,
-                   in_front + from_input, buffer, kCopyBufferSize);
+                   in_front + from_input, buffer, kCopyBufferSize, progress);
     if (Failure failure = io_failure(status, Failure::input_short);
         failure != Failure::none)
       return failure;
@@ -84,31 +86,33 @@ Failure write_tail(std::FILE* input, std::FILE* output, uint64_t output_offset,
   if (plan.dsi_copy_end <= output_offset) return Failure::none;
   return io_failure(
       copy_bytes(input, output_offset, output, output_offset,
-                 plan.dsi_copy_end - output_offset, buffer, kCopyBufferSize),
+                 plan.dsi_copy_end - output_offset, buffer, kCopyBufferSize,
+                 progress),
       Failure::input_short);
 }
 
 Failure write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
                     CartridgeHeader header, const RebuildPlan& plan,
-                    uint8_t* buffer) {
+                    uint8_t* buffer, Status& said, Progress* progress) {
   // The head goes out whole, old header included; the new header replaces
   // its first 512 bytes once everything behind it is written.
   IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
-                               buffer, kCopyBufferSize);
+                               buffer, kCopyBufferSize, progress);
   if (Failure failure = io_failure(status, Failure::input_short);
       failure != Failure::none)
     return failure;
   status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset, plan.new_arm7_size,
-                      buffer, kCopyBufferSize);
+                      buffer, kCopyBufferSize, progress);
   if (Failure failure = io_failure(status, Failure::arm7_unreadable);
       failure != Failure::none)
     return failure;
-  if (Failure failure = write_block(input, output, plan, buffer);
+  if (Failure failure = write_block(input, output, plan, buffer, progress);
       failure != Failure::none)
     return failure;
   const uint64_t tail_offset =
       plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
-  if (Failure failure = write_tail(input, output, tail_offset, plan, buffer);
+  if (Failure failure =
+          write_tail(input, output, tail_offset, plan, buffer, said, progress);
       failure != Failure::none)
     return failure;
 
@@ -141,7 +145,7 @@ Failure read_and_plan(const OpenedGame& game, uint64_t new_arm7_size,
 // Everything after the game is open. Nothing is created until the image
 // has been checked, and the output takes its name only when it is whole.
 Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
-                     const std::string& output_path) {
+                     const std::string& output_path, Status& status) {
   FilePtr arm7 = open_replacement(replacement);
   uint64_t new_arm7_size = 0;
   if (!arm7 || !file_size(arm7.get(), &new_arm7_size))
@@ -169,10 +173,10 @@ Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
     abandon_new_file(&output);
     return Failure::output_failed;
   }
-  begin_progress(plan.output_size);
+  Progress progress = start_progress(status, plan.output_size);
   Failure failure = write_image(game.file.get(), arm7.get(), output.stream,
-                                header, plan, buffer.get());
-  end_progress();
+                                header, plan, buffer.get(), status, &progress);
+  finish_progress(&progress);
   if (failure != Failure::none)
     abandon_new_file(&output);
   else if (!commit_new_file(&output, output_path))
@@ -180,15 +184,16 @@ Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
   return failure;
 }
 
-// What --check says of a plan: where the output goes, its size, and every
-// header field that names a moved part, old value and new.
-void report_plan(const std::string& output_path, CartridgeHeader header,
-                 const RebuildPlan& plan) {
+// What --check says of a plan: the output's size, whether fill is cut,
+// and every header field that names a moved part, old value and new.
+PlannedOutput planned_output(CartridgeHeader header, const RebuildPlan& plan) {
+  PlannedOutput planned;
+  planned.size = plan.output_size;
+  // The final chunk may end in data, with nothing behind it to cut.
+  planned.fill_cut = plan.download_play &&
+                     plan.final_kept < plan.tail_length - tail_in_front(plan);
   const CartridgeHeader before = header;
   update_header(header, plan);
-  print_formatted(
-      plan.download_play ? message_check_output_cut : message_check_output,
-      output_path.c_str(), (unsigned long long)plan.output_size);
   uint32_t fields[kMaxMovedFields + 2] = {header_field::fnt_offset,
                                           header_field::fat_offset};
   std::copy(plan.moved_fields, plan.moved_fields + plan.moved_field_count,
@@ -197,10 +202,9 @@ void report_plan(const std::string& output_path, CartridgeHeader header,
     const uint32_t old_value = header_u32(before, fields[i]);
     const uint32_t new_value = header_u32(header, fields[i]);
     if (old_value != new_value)
-      print_formatted(message_check_moved, part_name(fields[i]), old_value,
-                      new_value);
+      planned.moved.push_back({part_name(fields[i]), old_value, new_value});
   }
-  print_message("\n");
+  return planned;
 }
 
 }  // namespace
@@ -221,46 +225,30 @@ bool game_header_has(const OpenedGame& game, uint32_t end) {
   return game.header_read && game.header_length >= end;
 }
 
-int rebuild_game(const std::string& output_path,
-                 const std::string& input_path) {
-  const OpenedGame game = open_game(input_path);
-  return rebuild_opened_game(game, replacement_at(arm7_path), output_path) ? 1
-                                                                           : -1;
-}
-
-bool rebuild_opened_game(const OpenedGame& game, const Replacement& replacement,
-                         const std::string& output_path) {
+Failure rebuild_opened_game(const OpenedGame& game,
+                            const Replacement& replacement,
+                            const std::string& output_path, Status& status) {
   if (file_exists(output_path)) remove_file(output_path);
-  print_message(message_rebuilding);
-  if (!game.file) {
-    print_message(message_game_unopenable);
-    return false;
-  }
+  status.message(message_rebuilding);
+  if (!game.file) return Failure::game_unopenable;
   build_crc16_table();
-  const Failure failure = rebuild_from(game, replacement, output_path);
-  print_failure(failure);
-  return failure == Failure::none;
+  return rebuild_from(game, replacement, output_path, status);
 }
 
-bool check_rebuild(const OpenedGame& game, uint64_t new_arm7_size,
-                   const std::string& output_path) {
-  if (!game.file) {
-    print_message(message_game_unopenable);
-    return false;
-  }
+Failure check_rebuild(const OpenedGame& game, const Replacement& replacement,
+                      PlannedOutput* planned) {
+  if (!game.file) return Failure::game_unopenable;
+  if (!replacement.size_known) return Failure::arm7_unreadable;
   build_crc16_table();
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                         uint8_t[kCopyBufferSize]);
-  if (!buffer) {
-    print_failure(Failure::out_of_memory);
-    return false;
-  }
+  if (!buffer) return Failure::out_of_memory;
   CartridgeHeader header;
   RebuildPlan plan;
-  const Failure refusal =
-      read_and_plan(game, new_arm7_size, buffer.get(), &header, &plan);
-  print_failure(refusal);
-  if (refusal != Failure::none) return false;
-  report_plan(output_path, header, plan);
-  return true;
+  if (Failure refusal =
+          read_and_plan(game, replacement.size, buffer.get(), &header, &plan);
+      refusal != Failure::none)
+    return refusal;
+  *planned = planned_output(header, plan);
+  return Failure::none;
 }

@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "rom/replacement.h"
+#include "rom/status.h"
 
 /// A game opened once for all one game goes through: the address check,
 /// the plan and the copy. Its size and as much of its header as the file
@@ -28,10 +30,19 @@ OpenedGame open_game(const std::string& path);
 /// True when the game's header was read at least up to byte `end`.
 bool game_header_has(const OpenedGame& game, uint32_t end);
 
-/// Writes `output_path`: the image at `input_path` with its ARM7 binary
-/// replaced by the file at `arm7_path`; see `rebuild_opened_game`. Returns
-/// 1 when the output was written and -1 when it was not.
-int rebuild_game(const std::string& output_path, const std::string& input_path);
+/// What --check says of a rebuild it plans: the output's size, whether the
+/// trim leaves trailing fill of the input behind, and each header field
+/// that names a moved part, with its old and new value.
+struct MovedPart {
+  const char* name;
+  uint32_t from;
+  uint32_t to;
+};
+struct PlannedOutput {
+  uint64_t size = 0;
+  bool fill_cut = false;
+  std::vector<MovedPart> moved;
+};
 
 /// Writes `output_path`: `game` with its ARM7 binary replaced by
 /// `replacement`, the FNT and FAT moved behind it and the FAT relocated,
@@ -41,20 +52,21 @@ int rebuild_game(const std::string& output_path, const std::string& input_path);
 /// header re-sealed.
 ///
 /// Any old file named `output_path` is deleted first, even when the game
-/// could not be opened. The image is written under a temporary name beside
-/// the output and renamed to `output_path` only when complete, so the
-/// output name never holds a part. True when the output was written; false
-/// after printing what went wrong, and then no output and no temporary
-/// file are left.
-bool rebuild_opened_game(const OpenedGame& game, const Replacement& replacement,
-                         const std::string& output_path);
+/// could not be opened; then `status` hears "Rebuilding game...", the
+/// Download Play message where the tail ends in data, and the progress.
+/// The image is written under a temporary name beside the output and
+/// renamed to `output_path` only when complete, so the output name never
+/// holds a part. Returns `Failure::none` when the output was written, or
+/// what went wrong, and then no output and no temporary file are left.
+Failure rebuild_opened_game(const OpenedGame& game,
+                            const Replacement& replacement,
+                            const std::string& output_path, Status& status);
 
-/// What `rebuild_opened_game` would do to `game` with a replacement of
-/// `new_arm7_size` bytes, said and not done: where the output would go,
-/// its size, whether trailing fill is cut, and each moved part's old and
-/// new offset; or what refuses the image. True when the game would be
-/// fixed. Nothing is written.
-bool check_rebuild(const OpenedGame& game, uint64_t new_arm7_size,
-                   const std::string& output_path);
+/// What `rebuild_opened_game` would do to `game` with `replacement`, of
+/// the size found when it was settled, with nothing opened or written:
+/// the output it would write to `*planned`, or what refuses the image (a
+/// replacement whose size is not known cannot be read).
+Failure check_rebuild(const OpenedGame& game, const Replacement& replacement,
+                      PlannedOutput* planned);
 
 #endif  // BRENVIK_ROM_REBUILD_H_

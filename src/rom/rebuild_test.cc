@@ -1,3 +1,4 @@
+#include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 
 #include <gtest/gtest.h>
@@ -428,12 +429,12 @@ TEST(Rebuild, UnreadableInputOrReplacementLeavesNoOutput) {
   ASSERT_TRUE(write_bytes(dir + "game.nds", image_from(kExample)));
   testing::internal::CaptureStdout();
   EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds"));
-  EXPECT_EQ(std::string(message_rebuilding) + message_arm7_empty,
+  EXPECT_EQ(std::string(message_rebuilding) + naming(message_arm7_empty, "arm7.bin"),
             testing::internal::GetCapturedStdout());
   arm7_path = dir + "no-arm7.bin";
   testing::internal::CaptureStdout();
   EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds"));
-  EXPECT_EQ(std::string(message_rebuilding) + message_arm7_unreadable,
+  EXPECT_EQ(std::string(message_rebuilding) + naming(message_unreadable, "arm7.bin"),
             testing::internal::GetCapturedStdout());
   EXPECT_EQ(kOnlyInputs, list_dir(dir));
   remove_tree(dir);

@@ -23,11 +23,15 @@
 
   var worker = new Worker(URL.createObjectURL(new Blob(
       [$('worker-source').textContent], {type: 'text/javascript'})));
-  var replies = [];  // [type, resolve], answered in order
+  // Requests awaiting their replies, by id: [reply type, resolve]. A
+  // request that failed in the worker resolves to null, and only its own.
+  var awaiting = new Map();
+  var lastId = 0;
 
   function ask(request, replyType) {
     return new Promise(function (resolve) {
-      replies.push([replyType, resolve]);
+      request.id = ++lastId;
+      awaiting.set(request.id, [replyType, resolve]);
       worker.postMessage(request);
     });
   }
@@ -44,8 +48,10 @@
     if (reply.type === 'ready') return noteMemory(reply.wasmBytes);
     if (reply.type === 'read') return readFor(reply);
     if (reply.type === 'failed') say(reply.text + '\n\n');
-    var waiting = replies.shift();
-    if (waiting) waiting[1](reply.type === waiting[0] ? reply : null);
+    var waiting = awaiting.get(reply.id);
+    if (!waiting) return;
+    awaiting.delete(reply.id);
+    waiting[1](reply.type === waiting[0] ? reply : null);
   };
 
   // The worker cannot read picked files here (WebKit, from disk): the page
@@ -191,28 +197,22 @@
   }
 
   // A batch keeps the replacement it started with, whatever is picked
-  // while it runs. The worker's library counts the games.
+  // while it runs. The worker's library counts the games. A batch the
+  // worker could not begin fixes none of them, each listed as itself.
   function runBatch(files) {
     var r = state.replacement;
     state.running = true;
     clearResults();
     results.dataset.state = 'working';
     show('working', 'Fixing ' + files.length + (files.length === 1 ? ' game…' : ' games…'));
-    worker.postMessage({type: 'begin', count: files.length});
-    var chain = Promise.resolve();
-    files.forEach(function (file) {
-      chain = chain.then(function () {
-        return ask({type: 'fix', file: file.file, size: file.size, arm7: r.bytes,
-                    kind: r.kind, entry: r.entry, ram: r.ram}, 'fixed');
-      }).then(function (reply) {
-        progress.hidden = true;
-        if (!reply) return addResult(file.file.name, null);
-        noteMemory(reply.wasmBytes);
-        addResult(reply.name, reply.blob);
+    ask({type: 'begin', count: files.length}, 'begun').then(function (begun) {
+      if (!begun) {
+        files.forEach(function (file) { addResult(file.file.name, null); });
+        return null;
+      }
+      return fixEach(files, r).then(function () {
+        return ask({type: 'finish'}, 'finished');
       });
-    });
-    chain.then(function () {
-      return ask({type: 'finish'}, 'finished');
     }).then(function (reply) {
       state.running = false;
       results.dataset.state = 'done';
@@ -221,6 +221,23 @@
       else show('refused', 'Done, but ' + (files.length - fixed) + ' of ' + files.length + ' not fixed: see why in the messages.');
       settle();
     });
+  }
+
+  function fixEach(files, r) {
+    var chain = Promise.resolve();
+    files.forEach(function (file) {
+      chain = chain.then(function () {
+        return ask({type: 'fix', file: file.file, size: file.size, arm7: r.bytes,
+                    arm7Name: r.kind === 'donor' ? 'arm7.bin' : r.name,
+                    kind: r.kind, entry: r.entry, ram: r.ram}, 'fixed');
+      }).then(function (reply) {
+        progress.hidden = true;
+        if (!reply) return addResult(file.file.name, null);
+        noteMemory(reply.wasmBytes);
+        addResult(reply.name, reply.blob);
+      });
+    });
+    return chain;
   }
 
   function takeGames(files) {

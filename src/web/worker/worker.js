@@ -6,20 +6,22 @@
 // bytes where it writes new ones. It answers the page's requests one at a
 // time.
 //
-// The requests (page -> worker), each with the reply it gets:
-//   {type: 'replacement', file, size}
-//       -> {type: 'replacement', kind, bytes, name, entry, ram}
+// The requests (page -> worker), each with the reply it gets. Every
+// request carries an `id`, which its reply echoes, so a reply can only ever
+// be taken for its own request:
+//   {type: 'replacement', id, file, size}
+//       -> {type: 'replacement', id, kind, bytes, name, entry, ram}
 //          kind is one of TAKEN's names, or 'unreadable'
-//   {type: 'begin', count}                 (no reply; starts a batch)
-//   {type: 'fix', file, size, arm7, kind, entry, ram}
-//       -> {type: 'fixed', name, blob, wasmBytes}   (blob null: not fixed)
-//   {type: 'finish'}  -> {type: 'finished', fixed}   (ends the batch)
+//   {type: 'begin', id, count}  -> {type: 'begun', id}     (starts a batch)
+//   {type: 'fix', id, file, size, arm7, arm7Name, kind, entry, ram}
+//       -> {type: 'fixed', id, name, blob, wasmBytes}   (blob null: not fixed)
+//   {type: 'finish', id}  -> {type: 'finished', id, fixed}   (ends the batch)
 // `size` is the file's size when it was picked: a file that no longer has
 // it has changed or is gone (some engines then say 0, and read nothing).
 // While it works it sends {type: 'message', text} and
 // {type: 'progress', done, total}; once started, {type: 'ready',
 // wasmBytes}; a request that fails in this glue gets
-// {type: 'failed', request, text} in place of its reply.
+// {type: 'failed', id, request, text} in place of its reply.
 //
 // Where the engine will not let a worker read files (WebKit, for a page
 // opened from disk) the worker asks the page:
@@ -336,7 +338,8 @@ function takeReplacement(file) {
   var path = GAMEFS.addFile(file.name, file);
   try { FS.unlink(ARM7_FILE); } catch (e) { /* none yet */ }
   var kind = TAKEN[Module.ccall('brenvik_take_replacement', 'number',
-                                ['string', 'string'], [path, ARM7_FILE])];
+                                ['string', 'string', 'string'],
+                                [path, file.name, ARM7_FILE])];
   if (kind === 'binary') {
     var bytes = new Uint8Array(file.size);
     readPicked(file, 0, file.size, bytes);
@@ -345,16 +348,35 @@ function takeReplacement(file) {
   return kind;
 }
 
-function fixGame(request, handle) {
+// The game of `request` in the folder, with its replacement beside it;
+// the arguments the library's fix takes after the game's path.
+function placeGame(request) {
   FS.writeFile(ARM7_FILE, request.arm7);
-  var path = GAMEFS.addFile(request.file.name, request.file);
+  return [GAMEFS.addFile(request.file.name, request.file),
+          [ARM7_FILE, request.arm7Name, request.kind === 'donor' ? 1 : 0,
+           request.entry >>> 0, request.ram >>> 0]];
+}
+var REPLACEMENT_TYPES = ['string', 'string', 'number', 'number', 'number'];
+
+function fixGame(request) {
+  var placed = placeGame(request);
   var fixed = Module.ccall('brenvik_batch_fix', 'number',
-                           ['number', 'string', 'string', 'string', 'number', 'number', 'number'],
-                           [handle, path, request.file.name, ARM7_FILE,
-                            request.kind === 'donor' ? 1 : 0, request.entry >>> 0, request.ram >>> 0]);
-  var output = Module.ccall('brenvik_batch_output', 'string', ['number'], [handle]);
+                           ['number', 'string', 'string'].concat(REPLACEMENT_TYPES),
+                           [batch, placed[0], request.file.name].concat(placed[1]));
+  var output = Module.ccall('brenvik_batch_output', 'string', ['number'], [batch]);
   return fixed ? {name: output.slice(GAMES.length + 1), blob: FS.lookupPath(output).node.output.blob()}
                : null;
+}
+
+// The same fix, counted in no batch and its outcome unsaid: an attempt.
+function tryFix(request) {
+  var placed = placeGame(request);
+  Module.ccall('brenvik_try_fix', null, ['string'].concat(REPLACEMENT_TYPES),
+               [placed[0]].concat(placed[1]));
+}
+
+function needBatch() {
+  if (!batch) throw new Error('No batch was begun for this request.');
 }
 
 // The picked file as it was picked, and as far as the tool will need it;
@@ -383,34 +405,35 @@ var handlers = {
       if (reading.unreadable) kind = 'unreadable';
       if (kind === 'unreadable') sayUnreadable(file.name);
       var usable = kind === 'binary' || kind === 'donor';
-      postMessage({type: 'replacement', kind: kind, name: file.name,
+      postMessage({type: 'replacement', id: request.id, kind: kind, name: file.name,
                    bytes: usable ? FS.readFile(ARM7_FILE) : null,
                    entry: Module._brenvik_donor_entry() >>> 0,
                    ram: Module._brenvik_donor_ram() >>> 0});
     });
   },
   begin: function (request) {
+    if (batch) Module._brenvik_finish_batch(batch);  // one the page gave up
+    batch = 0;
+    if (!(request.count > 0)) throw new Error('A batch needs games.');
     batch = Module._brenvik_begin_batch(request.count);
+    postMessage({type: 'begun', id: request.id});
   },
   fix: function (request) {
+    needBatch();
     var name = request.file.name;
-    // Quiet attempts go to a batch of their own, so the page's batch sees
-    // each game once.
+    // Attempts count in no batch, so the page's batch sees each game once.
     var quietly = function () {
-      var scratch = Module._brenvik_begin_batch(1);
       try {
-        fixGame(request, scratch);
+        tryFix(request);
       } catch (e) {
         // The attempt for real says what went wrong.
-      } finally {
-        Module._brenvik_finish_batch(scratch);
       }
     };
     return readyToRead(request, quietly).then(function (readable) {
       var result = null;
       reading.unreadable = null;
       try {
-        if (readable) result = fixGame(request, batch);
+        if (readable) result = fixGame(request);
         else Module.ccall('brenvik_batch_not_fixed', null, ['number', 'string'], [batch, name]);
       } catch (e) {
         // The library counts the game all the same, so its summary is whole.
@@ -418,14 +441,15 @@ var handlers = {
         Module.ccall('brenvik_batch_not_fixed', null, ['number', 'string'], [batch, name]);
       }
       if (!readable || reading.unreadable) sayUnreadable(name);
-      postMessage({type: 'fixed', name: result ? result.name : name,
+      postMessage({type: 'fixed', id: request.id, name: result ? result.name : name,
                    blob: result ? result.blob : null, wasmBytes: wasmBytes()});
     });
   },
-  finish: function () {
+  finish: function (request) {
+    needBatch();
     var fixed = Module._brenvik_finish_batch(batch);
     batch = 0;
-    postMessage({type: 'finished', fixed: fixed});
+    postMessage({type: 'finished', id: request.id, fixed: fixed});
   },
 };
 
@@ -437,16 +461,18 @@ function next() {
   if (busy || !ready || !queue.length) return;
   busy = true;
   var request = queue.shift();
-  new Promise(function (resolve) { resolve(handlers[request.type](request)); })
-      .catch(function (e) {
-        postMessage({type: 'failed', request: request.type, text: String(e)});
-      })
-      .then(function () {
-        clearGames();
-        reading.fetched = new Map();
-        busy = false;
-        next();
-      });
+  new Promise(function (resolve) {
+    var handler = handlers.hasOwnProperty(request.type) && handlers[request.type];
+    if (!handler) throw new Error('No such request: ' + request.type);
+    resolve(handler(request));
+  }).catch(function (e) {
+    postMessage({type: 'failed', id: request.id, request: request.type, text: String(e)});
+  }).then(function () {
+    clearGames();
+    reading.fetched = new Map();
+    busy = false;
+    next();
+  });
 }
 
 self.onmessage = function (event) {
