@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,10 +20,12 @@
 #include <thread>
 
 #include "cli/driver.h"
+#include "platform/platform.h"
 #include "rom/extract_arm7.h"
 #include "reference_rebuild.h"
 #include "rom/files.h"
 #include "rom/messages.h"
+#include "rom/status.h"
 #include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 #include "scratch.h"
@@ -231,6 +234,34 @@ bool on_one_file_system(const std::string& a, const std::string& b) {
   struct stat x, y;
   return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
          x.st_dev == y.st_dev;
+}
+
+// An id no process has: that of a child that has ended and been reaped.
+std::string ended_process_id() {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return std::to_string(pid);
+}
+
+// Dates what is at `path` `age_seconds` back.
+void age(const std::string& path, int age_seconds) {
+  struct timeval now;
+  ::gettimeofday(&now, nullptr);
+  now.tv_sec -= age_seconds;
+  const struct timeval times[2] = {now, now};
+  EXPECT_EQ(0, ::utimes(path.c_str(), times)) << path;
+}
+
+// A temporary file of `bytes` bytes, last changed `age_seconds` ago, as a
+// run cut short leaves it.
+void leave(const std::string& path, size_t bytes, int age_seconds) {
+  EXPECT_TRUE(write_bytes(path, std::vector<uint8_t>(bytes, 0xA5)));
+  age(path, age_seconds);
+}
+
+std::string removed(const std::string& path, const char* size) {
+  return formatted(message_leftover_removed, path.c_str(), size);
 }
 
 }  // namespace
@@ -546,6 +577,41 @@ TEST(Card, InterruptedOnExfatLeavesNothingBehind) {
   std::printf("[ note ] the runs on exFAT:%s\n", outcomes.c_str());
 }
 
+// A card filled by what a run cut short left: the next run clears it
+// first, and the game fits.
+TEST(Card, ALeftoverThatFillsTheCardIsClearedAndTheGameFits) {
+  ScratchMount card("tmpfs", 24);
+  if (card.dir.empty()) GTEST_SKIP() << card.why;
+  const std::vector<uint8_t> game = image_from(R"(
+    size 0x600000
+    arm7 0x4000 0x1000
+    fnt 0x5000 0x40
+    fat 0x5040 0x10
+    banner 0x5100
+    used 0x500000
+    words 0x5040 0x6000 0x100000 0x100000 0x500000
+    fill 0x500088 0x600000 0xFF
+  )");
+  ToolFolder tool = tool_folder();
+  const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
+  ASSERT_TRUE(write_bytes(tool.dir + "arm7.bin", arm7));
+  ASSERT_TRUE(write_bytes(card.dir + "game.nds", game));
+  const std::string leftover =
+      card.dir + ".brenvik-" + ended_process_id() + "-0.tmp";
+  leave(leftover, 16 << 20, 3600);
+  std::string output;
+  EXPECT_EQ(0, run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output));
+  EXPECT_EQ(says({removed(leftover, "16 MiB").c_str(), message_rebuilding,
+                  message_download_play, message_success}),
+            output);
+  EXPECT_EQ((std::vector<std::string>{"game-arm7fixed.nds", "game.nds"}),
+            list_dir(card.dir));
+  bool trimmed = false;
+  EXPECT_TRUE(file_bytes(card.dir + "game-arm7fixed.nds") ==
+              reference_rebuild(game, arm7, &trimmed));
+  remove_tree(tool.dir);
+}
+
 // A card with too little room for the output: refused before a single
 // byte is written, so no file is even created, and the card is as it was.
 TEST(Card, TooSmallForTheOutputIsRefusedBeforeAnythingIsWritten) {
@@ -592,4 +658,63 @@ TEST(Card, TooSmallForTheOutputIsRefusedBeforeAnythingIsWritten) {
     }
     remove_tree(tool.dir);
   }
+}
+
+TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
+  ToolFolder folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+  const std::string dead = ended_process_id();
+  const pid_t sleeper = ::fork();
+  if (sleeper == 0) {
+    ::execlp("sleep", "sleep", "120", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const std::string leftover = ".brenvik-" + dead + "-0.tmp";
+  leave(folder.dir + leftover, 12 << 10, 120);
+  // A live run's file, one a run elsewhere changed a second ago, another
+  // tool's name, and a folder of a leftover's name stay.
+  const std::vector<std::string> kept = {
+      ".brenvik-" + std::to_string(sleeper) + "-0.tmp", ".brenvik-" + dead + "-1.tmp",
+      ".brenvik-x-0.tmp", ".brenvik-" + dead + "-0.tmp.part"};
+  for (const std::string& name : kept) leave(folder.dir + name, 100, 120);
+  age(folder.dir + kept[1], 1);
+  const std::string folder_named = ".brenvik-" + dead + "-2.tmp";
+  ASSERT_EQ(0, ::mkdir((folder.dir + folder_named).c_str(), 0755));
+  age(folder.dir + folder_named, 120);
+  const std::vector<std::string> before = list_dir(folder.dir);
+
+  // --check names what a run would remove, and removes nothing.
+  std::string output;
+  EXPECT_EQ(0, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(0u, output.find(says({formatted(message_leftover_would_remove,
+                                            leftover.c_str(), "12 KiB")
+                                      .c_str()})))
+      << output;
+  EXPECT_EQ(before, list_dir(folder.dir));
+
+  // The run removes it, and says so before it rebuilds.
+  EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({removed(leftover, "12 KiB").c_str(), message_rebuilding,
+                  message_download_play, message_success}),
+            output);
+  std::vector<std::string> after = kept;
+  after.insert(after.end(), {folder_named, "arm7.bin", "brenvik",
+                             "game-arm7fixed.nds", "game.nds"});
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, list_dir(folder.dir));
+
+  // Beside the tool, before a donor's binary is taken into arm7.bin there.
+  leave(folder.dir + leftover, 100, 120);
+  ASSERT_TRUE(remove_file(folder.dir + "arm7.bin"));
+  ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
+  EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({removed(folder.dir + leftover, "100 bytes").c_str(),
+                  naming(message_extracting, "donor.nds"), message_rebuilding,
+                  message_download_play, message_success}),
+            output);
+  ::kill(sleeper, SIGKILL);
+  ::waitpid(sleeper, nullptr, 0);
+  remove_tree(folder.dir);
 }

@@ -535,6 +535,32 @@ def small_batches(engine, origin, url):
         check(f'{label}: four games at once, two refused without a download',
               several_with_a_refusal)
 
+        def a_batch_that_cannot_begin():
+            # The worker is sent a start it cannot take, once: its failure
+            # is the start's own, each game is listed as itself, and the
+            # next batch goes as ever.
+            browser.script(
+                "const post = Worker.prototype.postMessage;"
+                "Worker.prototype.postMessage = function (m, t) {"
+                "  if (m && m.type === 'begin') {"
+                "    Worker.prototype.postMessage = post;"
+                "    m = Object.assign({}, m, {type: 'begin?'});"
+                "  }"
+                "  return post.call(this, m, t);"
+                "}; return true;")
+            links = browser.run_batch(game, second)
+            assert links == [], links
+            listed = browser.script("return [...document.querySelectorAll("
+                                    "'#results li.refused')].map(li => li.textContent)")
+            assert listed == [name + ': not fixed; see the messages.'
+                              for name in ('game.nds', 'ゲーム版です')], listed
+            assert 'No such request: begin?' in browser.text('log')
+            links = browser.run_batch(game)
+            assert links == ['game-arm7fixed.nds'], links
+            same_file(expected, browser.download(links[0], os.path.getsize(expected)))
+        check(f'{label}: a batch the worker cannot begin fails as itself',
+              a_batch_that_cannot_begin)
+
         def remembered_after_reload():
             browser.open(url)
             wait(lambda: 'donor' in browser.text('chosen'), 'the remembered donor')
@@ -550,14 +576,17 @@ def small_batches(engine, origin, url):
             wait(lambda: 'None yet' in browser.text('chosen'), 'the forgetting')
             gone = os.path.join(folder, 'in', 'gone.nds')
             shutil.copy(game, gone)
+            renamed = os.path.join(folder, 'in', 'my donor.nds')
+            shutil.copy(donor, renamed)
 
             def remove_it_and_pick_the_donor():
                 wait(lambda: 'Waiting' in browser.text('status'), 'the games to wait')
                 os.remove(gone)
-                browser.pick('replacement', donor)
+                browser.pick('replacement', renamed)
             links = browser.run_batch(game, gone, then=remove_it_and_pick_the_donor)
             assert links == ['game-arm7fixed.nds'], links
             log = browser.text('log')
+            assert 'Extracting arm7.bin from my donor.nds...\n\n' in log, log
             assert 'The gone.nds could not be read; pick it again.\n\n' in log, log
             assert log.endswith('1 of 2 games fixed.\n\nNot fixed:\ngone.nds\n\n'), log
             assert 'not fixed' in browser.text('status'), browser.text('status')

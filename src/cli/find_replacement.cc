@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "rom/extract_arm7.h"
 #include "rom/files.h"
+#include "rom/leftovers.h"
 #include "rom/messages.h"
 
 namespace {
@@ -70,7 +71,10 @@ Search find_beside_tool(const Options& options, const std::string& donor_path,
     if (options.check) return Search::failed;
     if (!wait_for_key_press(message_pause)) return Search::failed_paused;
   }
-  if (!options.check) status.message(named(message_extracting, "donor.nds"));
+  if (!options.check) {
+    clear_leftovers(arm7_path, false, status);
+    status.message(named(message_extracting, "donor.nds"));
+  }
   return take_donor(donor_path, "donor.nds", arm7_path, options.check, status,
                     r);
 }

@@ -13,3 +13,30 @@ std::string folder_part(const std::string& path) {
   const size_t last = path.find_last_of("\\/");
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
+
+namespace {
+
+// Reads the digits of `name` from `*at` on, at least one; false when there
+// are none.
+bool read_digits(const std::string& name, size_t* at, unsigned long* value) {
+  const size_t start = *at;
+  unsigned long number = 0;
+  for (; *at < name.size() && name[*at] >= '0' && name[*at] <= '9'; ++*at) {
+    const unsigned long digit = static_cast<unsigned long>(name[*at] - '0');
+    number = number > (~0ul - digit) / 10 ? ~0ul : number * 10 + digit;
+  }
+  *value = number;
+  return *at > start;
+}
+
+}  // namespace
+
+bool is_temporary_name(const std::string& name, unsigned long* pid) {
+  const std::string prefix = ".brenvik-", suffix = ".tmp";
+  if (name.compare(0, prefix.size(), prefix) != 0) return false;
+  size_t at = prefix.size();
+  unsigned long attempt = 0;
+  return read_digits(name, &at, pid) && at < name.size() &&
+         name[at++] == '-' && read_digits(name, &at, &attempt) &&
+         name.compare(at, std::string::npos, suffix) == 0;
+}

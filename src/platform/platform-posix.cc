@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -212,6 +213,42 @@ bool list_folder_files(const std::string& folder,
   }
   ::closedir(dir);
   return true;
+}
+
+namespace {
+
+// False only when the system says no process has the id: one that exists
+// but is not ours to signal is running all the same. No process of this
+// machine has an id of 0 or one past what a pid_t holds.
+bool process_running(unsigned long pid) {
+  if (pid == 0 || pid > static_cast<unsigned long>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+}  // namespace
+
+std::vector<Leftover> leftovers_beside(const std::string& path) {
+  std::vector<Leftover> leftovers;
+#if !defined(__EMSCRIPTEN__)
+  const std::string folder = folder_of(path);
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return leftovers;
+  const time_t now = ::time(nullptr);
+  while (dirent* entry = ::readdir(dir)) {
+    unsigned long pid = 0;
+    if (!is_temporary_name(entry->d_name, &pid)) continue;
+    const std::string file = folder + entry->d_name;
+    struct stat st;
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        now - st.st_mtime < kLeftoverQuietSeconds || process_running(pid))
+      continue;
+    leftovers.push_back({file, uint64_t(st.st_size)});
+  }
+  ::closedir(dir);
+#else
+  (void)path;  // the page's folder lives no longer than its request
+#endif
+  return leftovers;
 }
 
 std::string join_path(const std::string& folder, const std::string& name) {

@@ -100,6 +100,36 @@ bool set_delete_on_close(HANDLE handle, bool remove) {
                                       sizeof disposition) != 0;
 }
 
+// Takes the hidden mark off the open file, leaving its other attributes
+// and its times as they are.
+bool unhide(HANDLE handle) {
+  FILE_BASIC_INFO info = {};
+  if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &info,
+                                      sizeof info))
+    return false;
+  FILE_BASIC_INFO change = {};  // times of 0 stay as they are
+  change.FileAttributes = info.FileAttributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+  if (change.FileAttributes == 0) change.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileInformationByHandle(handle, FileBasicInfo, &change,
+                                      sizeof change) != 0;
+}
+
+// False only when the system says no process has the id, or the one that
+// had it has ended.
+bool process_running(unsigned long pid) {
+  if (pid > 0xFFFFFFFFul) return false;
+  HANDLE process =
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+  if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const bool running =
+      !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+  ::CloseHandle(process);
+  return running;
+}
+
+uint64_t as_u64(DWORD high, DWORD low) { return uint64_t(high) << 32 | low; }
+
 // Renames the open file through its own handle, over any file of the new
 // name.
 bool rename_open_file(HANDLE handle, const std::string& to) {
@@ -210,9 +240,11 @@ bool begin_new_file(const std::string& path, NewFile* file) {
   const std::string folder = folder_part(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = temporary_name(folder, attempt);
+    // Hidden until complete: a leftover of a power cut is not shown among
+    // the user's games.
     HANDLE handle =
         ::CreateFileW(system_path(candidate).c_str(), GENERIC_WRITE | DELETE, 0,
-                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return false;
@@ -226,6 +258,36 @@ bool begin_new_file(const std::string& path, NewFile* file) {
     return true;
   }
   return false;
+}
+
+std::vector<Leftover> leftovers_beside(const std::string& path) {
+  std::vector<Leftover> leftovers;
+  const std::string folder = folder_part(path);
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(
+      system_path(folder + ".brenvik-*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return leftovers;
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t quiet = uint64_t(kLeftoverQuietSeconds) * 10000000;  // 100 ns
+  do {
+    const std::string name = to_utf8(
+        found.cFileName, std::char_traits<wchar_t>::length(found.cFileName));
+    unsigned long pid = 0;
+    const uint64_t written = as_u64(found.ftLastWriteTime.dwHighDateTime,
+                                    found.ftLastWriteTime.dwLowDateTime);
+    if (!is_temporary_name(name, &pid) ||
+        (found.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+          FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        as_u64(now.dwHighDateTime, now.dwLowDateTime) < written + quiet ||
+        process_running(pid))
+      continue;
+    leftovers.push_back(
+        {folder + name, as_u64(found.nFileSizeHigh, found.nFileSizeLow)});
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return leftovers;
 }
 
 bool free_space_for(const std::string& path, uint64_t* bytes) {
@@ -252,7 +314,7 @@ bool reserve_space(NewFile* file, uint64_t size) {
 bool commit_new_file(NewFile* file, const std::string& path) {
   bool ok = sync_file(file->stream);
   const HANDLE handle = handle_of(file->stream);
-  ok = ok && set_delete_on_close(handle, false);
+  ok = ok && unhide(handle) && set_delete_on_close(handle, false);
   const bool renamed = ok && rename_open_file(handle, path);
   if (std::fclose(file->stream) != 0) ok = false;
   file->stream = nullptr;

@@ -86,3 +86,56 @@ TEST(Win32Paths, TheExecutablesOwnPathNamesThisProgram) {
   EXPECT_EQ(".exe", path.substr(path.size() - 4));
   EXPECT_TRUE(file_exists(path));
 }
+
+namespace {
+
+DWORD attributes_of(const std::string& path) {
+  return ::GetFileAttributesW(wide(path).c_str());
+}
+
+// Dates the file or folder at `path` `seconds` back.
+void age(const std::string& path, int seconds) {
+  HANDLE handle = ::CreateFileW(wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, handle) << path;
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER time = {{now.dwLowDateTime, now.dwHighDateTime}};
+  time.QuadPart -= uint64_t(seconds) * 10000000;
+  const FILETIME then = {time.LowPart, time.HighPart};
+  EXPECT_TRUE(::SetFileTime(handle, nullptr, nullptr, &then));
+  ::CloseHandle(handle);
+}
+
+}  // namespace
+
+TEST(Win32Files, ATemporaryIsHiddenUntilNamedAndOnlyALeftoverIsFound) {
+  std::string dir = make_scratch_dir();
+  NewFile file;
+  ASSERT_TRUE(begin_new_file(dir + "game-arm7fixed.nds", &file));
+  EXPECT_TRUE(attributes_of(file.temporary_path) & FILE_ATTRIBUTE_HIDDEN);
+  // A live run's file is no leftover, however old.
+  age(file.temporary_path, 120);
+  EXPECT_TRUE(leftovers_beside(dir + "game-arm7fixed.nds").empty());
+  ASSERT_EQ(3u, std::fwrite("abc", 1, 3, file.stream));
+  ASSERT_TRUE(commit_new_file(&file, dir + "game-arm7fixed.nds"));
+  const DWORD fixed = attributes_of(dir + "game-arm7fixed.nds");
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, fixed);
+  EXPECT_FALSE(fixed & FILE_ATTRIBUTE_HIDDEN);
+
+  // No process has an id this large; of its files only the one that has
+  // stood unchanged counts.
+  const std::string gone = ".brenvik-4000000001-";
+  ASSERT_TRUE(write_bytes(dir + gone + "0.tmp", {1, 2}));
+  age(dir + gone + "0.tmp", 120);
+  ASSERT_TRUE(write_bytes(dir + gone + "1.tmp", {1, 2}));
+  ASSERT_TRUE(::CreateDirectoryW(wide(dir + gone + "2.tmp").c_str(), nullptr));
+  age(dir + gone + "2.tmp", 120);
+  const std::vector<Leftover> found = leftovers_beside(dir + "x.nds");
+  ASSERT_EQ(1u, found.size());
+  EXPECT_EQ(dir + gone + "0.tmp", found[0].path);
+  EXPECT_EQ(2u, found[0].size);
+  ::RemoveDirectoryW(wide(dir + gone + "2.tmp").c_str());
+  remove_tree(dir);
+}

@@ -50,7 +50,8 @@ struct NewFile {
 /// exFAT cards, older kernels, other systems) it has a short hidden
 /// temporary name, which an interrupted run removes (see
 /// `install_interrupt_cleanup`) and which on Windows goes when the process
-/// ends, however it ends.
+/// ends, however it ends, and is marked hidden until it is renamed. What
+/// a power cut leaves is a leftover (`leftovers_beside`) for a later run.
 bool begin_new_file(const std::string& path, NewFile* file);
 
 /// Puts the whole file on the disk, then gives it the name `path`,
@@ -84,6 +85,28 @@ extern bool unnamed_files_enabled;
 /// temporary file of this process: `.brenvik-<pid>-<attempt>.tmp`, so that
 /// any output name the file system accepts leaves room for it.
 std::string temporary_name(const std::string& folder, int attempt);
+
+/// True when `name` is exactly `.brenvik-<digits>-<digits>.tmp`, the name
+/// `temporary_name` gives; `*pid` is then its first number (saturated).
+bool is_temporary_name(const std::string& name, unsigned long* pid);
+
+/// A temporary file a run of the tool left behind when it could not end
+/// it: the power failed, or the process was killed outright.
+struct Leftover {
+  std::string path;  // the folder as given, joined with its name
+  uint64_t size;
+};
+
+/// How long a leftover must have stood unchanged: a run on another
+/// machine that shares the folder keeps changing its file.
+constexpr int kLeftoverQuietSeconds = 60;
+
+/// The leftovers in the folder a file at `path` is written into: the
+/// regular files directly in it whose name `is_temporary_name` takes,
+/// whose number names no process running on this machine, and which have
+/// not changed for `kLeftoverQuietSeconds`. Nothing else is one: not a
+/// live run's file, not a folder or a link of that name.
+std::vector<Leftover> leftovers_beside(const std::string& path);
 
 /// The folder part of `path` up to and including its last backslash or
 /// slash, both counting as separators; empty when it has neither. (Where

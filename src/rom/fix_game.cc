@@ -2,6 +2,7 @@
 
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
+#include "rom/leftovers.h"
 #include "rom/output_name.h"
 
 namespace {
@@ -38,6 +39,8 @@ GameOutcome fix_or_check(const std::string& input_path,
     status.message(formatted(message_address_warning, outcome.warning.donor,
                              outcome.warning.game));
   outcome.output_path = fixed_output_path(input_path);
+  // Before the free space is measured, so what they held counts as free.
+  clear_leftovers(outcome.output_path, checking, status);
   if (checking) {
     outcome.failure = check_rebuild(game, replacement, &outcome.planned);
   } else {

@@ -126,7 +126,9 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
               look_at_replacement(dir + c.file, c.file, c.offered, &candidate));
     EXPECT_EQ(c.donor, candidate.donor);
     EXPECT_EQ(c.size_known, candidate.size_known);
-    if (c.size_known || c.size) EXPECT_EQ(c.size, candidate.size);
+    if (c.size_known || c.size) {
+      EXPECT_EQ(c.size, candidate.size);
+    }
     const Replacement replacement = replacement_of(candidate);
     EXPECT_EQ(c.file, replacement.name);
     EXPECT_EQ(c.donor, replacement.from_donor);

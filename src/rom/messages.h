@@ -42,6 +42,15 @@ inline constexpr char message_address_warning[] =
     "Warning: the donor's arm7 binary runs at 0x%08X, the game's at 0x%08X; "
     "the fixed game may not start!\n\n";
 
+// A temporary file an interrupted run left in a folder this run writes
+// into: its path and its size.
+inline constexpr char message_leftover_removed[] =
+    "Removed %s (%s), left by an interrupted run.\n\n";
+inline constexpr char message_leftover_not_removed[] =
+    "Could not remove %s (%s), left by an interrupted run!\n\n";
+inline constexpr char message_leftover_would_remove[] =
+    "Would remove %s (%s), left by an interrupted run.\n\n";
+
 // --check: what a rebuild would do, with nothing written.
 inline constexpr char message_check_output[] =
     "Would be written as %s, %llu bytes.\n";
