@@ -293,6 +293,67 @@ TEST(Faults, AWriteFailingPartWayLeavesNoOutputAndNoTemporaryFile) {
   remove_tree(folder.dir);
 }
 
+// A run that meets one failed call, anywhere: it says so and leaves
+// nothing, or the failure passes and the run writes the right bytes. Never
+// a success with wrong bytes, never an arm7.bin that is not the donor's.
+TEST(Faults, ACallThatFailsOnceFailsTheRunCleanlyOrPasses) {
+  const std::vector<uint8_t> donor = image_from(kSampleDonor);
+  const std::vector<uint8_t> game = image_from(kSampleGame);
+  const std::vector<uint8_t> arm7(donor.begin() + 0x800, donor.begin() + 0xB00);
+  bool trimmed = false;
+  const std::vector<uint8_t> expected = reference_rebuild(game, arm7, &trimmed);
+  const std::vector<std::string> inputs = {"brenvik", "donor.nds", "game.nds"};
+  std::vector<std::string> extracted = inputs, fixed = inputs;
+  extracted.insert(extracted.begin(), "arm7.bin");
+  fixed.insert(fixed.begin(), "arm7.bin");
+  fixed.push_back("game-arm7fixed.nds");
+  std::sort(fixed.begin(), fixed.end());
+  std::string swept;
+  for (const char* binary :
+       {BRENVIK_FAULTS_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY})
+   for (const char* copy : {"", "BRENVIK_PLAIN_COPY=1 "}) {
+    ToolFolder folder = tool_folder(binary);
+    ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
+    ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+    for (const char* call : {"read", "write", "flush", "rename"}) {
+      int n = 1, failed = 0;
+      for (;; ++n) {
+        SCOPED_TRACE(copy + std::string(binary) + " " + call + ":" +
+                     std::to_string(n));
+        ASSERT_LT(n, 500);
+        remove_file(folder.dir + "arm7.bin");
+        remove_file(folder.dir + "game-arm7fixed.nds");
+        std::string output;
+        const int status =
+            run_tool(folder.tool, {"game.nds"}, folder.dir, &output,
+                     copy + std::string("BRENVIK_FAULT=") + call + ":" +
+                         std::to_string(n));
+        const std::vector<std::string> left = list_dir(folder.dir);
+        if (status % 100 == 0) {
+          EXPECT_EQ(fixed, left);
+          EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") ==
+                      expected);
+        } else {
+          ++failed;
+          EXPECT_EQ(1, status) << output;
+          EXPECT_TRUE(left == inputs || left == extracted) << output;
+        }
+        if (std::find(left.begin(), left.end(), "arm7.bin") != left.end()) {
+          EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
+        }
+        if (status >= 100) break;  // the run made fewer such calls
+      }
+      swept += " " + std::string(call) + " " + std::to_string(n - 1) + " (" +
+               std::to_string(failed) + " failed)";
+    }
+    EXPECT_EQ(donor, file_bytes(folder.dir + "donor.nds"));
+    EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
+    remove_tree(folder.dir);
+    swept += ";";
+  }
+  std::printf("[ note ] calls failed once:%s\n", swept.c_str());
+}
+
 TEST(Faults, ADonorExtractionFailingPartWayLeavesNoBinary) {
   ToolFolder folder = tool_folder();
   const std::vector<uint8_t> donor = image_from(kSampleDonor);

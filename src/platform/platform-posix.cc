@@ -122,7 +122,7 @@ bool sync_folder_of(const std::string& path) {
 // Flushes the stream and asks the system to put the data on the disk, so
 // that a rename after it cannot expose a file whose data was never stored.
 bool sync_file(std::FILE* file) {
-  if (std::fflush(file) != 0) return false;
+  if (!flush_stream(file) || fault_now(FaultCall::flush)) return false;
   // Some file systems (pipes aside) refuse fsync; the data is then as safe
   // as they make it, which is not a write error.
   if (::fsync(::fileno(file)) != 0 && errno != EINVAL && errno != ENOTSUP)
@@ -144,7 +144,8 @@ bool link_unnamed(std::FILE* stream, const std::string& path) {
   std::snprintf(descriptor, sizeof descriptor, "/proc/self/fd/%d",
                 ::fileno(stream));
   auto link_as = [&](const std::string& name) {
-    return ::linkat(AT_FDCWD, descriptor, AT_FDCWD, name.c_str(),
+    return !fault_now(FaultCall::rename) &&
+           ::linkat(AT_FDCWD, descriptor, AT_FDCWD, name.c_str(),
                     AT_SYMLINK_FOLLOW) == 0;
   };
   if (link_as(path)) return true;
@@ -152,7 +153,8 @@ bool link_unnamed(std::FILE* stream, const std::string& path) {
   if (errno != EEXIST ||
       !with_temporary_name(folder_of(path), &temporary, link_as))
     return false;
-  bool renamed = std::rename(temporary.c_str(), path.c_str()) == 0;
+  bool renamed = !fault_now(FaultCall::rename) &&
+                 std::rename(temporary.c_str(), path.c_str()) == 0;
   if (renamed)
     pending_temporary_set = 0;
   else
@@ -292,8 +294,8 @@ bool commit_new_file(NewFile* file, const std::string& path) {
     if (linked && !ok) ::unlink(path.c_str());
     return ok;
   }
-  const bool renamed =
-      ok && std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
+  const bool renamed = ok && !fault_now(FaultCall::rename) &&
+                       std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
   if (renamed) pending_temporary_set = 0;
   ok = renamed && sync_folder_of(path);
   if (renamed && !ok) ::unlink(path.c_str());
@@ -415,7 +417,7 @@ bool file_size(std::FILE* file, uint64_t* size) {
 
 uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
                         uint64_t out_offset, uint64_t length) {
-  if (!kernel_copy_enabled) return 0;
+  if (!kernel_copy_enabled || fault_now(FaultCall::read)) return 0;
 #if defined(__linux__)
   if (in_offset > uint64_t(INT64_MAX) || out_offset > uint64_t(INT64_MAX))
     return 0;

@@ -69,7 +69,7 @@ HANDLE handle_of(std::FILE* file) {
 // Flushes the stream and asks the system to put the data on the disk, so
 // that a rename after it cannot expose a file whose data was never stored.
 bool sync_file(std::FILE* file) {
-  if (std::fflush(file) != 0) return false;
+  if (!flush_stream(file) || fault_now(FaultCall::flush)) return false;
   return ::FlushFileBuffers(handle_of(file)) != 0;
 }
 
@@ -315,12 +315,15 @@ bool commit_new_file(NewFile* file, const std::string& path) {
   bool ok = sync_file(file->stream);
   const HANDLE handle = handle_of(file->stream);
   ok = ok && unhide(handle) && set_delete_on_close(handle, false);
-  const bool renamed = ok && rename_open_file(handle, path);
+  const bool renamed =
+      ok && !fault_now(FaultCall::rename) && rename_open_file(handle, path);
   if (std::fclose(file->stream) != 0) ok = false;
   file->stream = nullptr;
   // Where the system cannot rename an open file, the name changes just
   // after it is closed.
-  if (ok && !renamed) ok = replace_file(file->temporary_path, path);
+  if (ok && !renamed)
+    ok = !fault_now(FaultCall::rename) &&
+         replace_file(file->temporary_path, path);
   if (!ok) remove_file(renamed ? path : file->temporary_path);
   return ok;
 }

@@ -143,6 +143,26 @@ bool replace_file(const std::string& from, const std::string& to);
 /// Deletes a file; false when it was not there or could not be removed.
 bool remove_file(const std::string& path);
 
+/// The file calls a test build of the tool can make fail, each once.
+enum class FaultCall { read, write, flush, rename };
+
+/// Makes the `nth` call (counting from 1) of `call` fail, once; every other
+/// call goes through. Only test builds call it.
+void fail_once(FaultCall call, long nth);
+
+/// True once the fault `fail_once` planned has happened.
+bool fault_happened();
+
+/// True when this call of `call` is the one to fail: the platform files ask
+/// it before each rename, link, flush to the disk and copy in the kernel.
+bool fault_now(FaultCall call);
+
+/// `std::fread`, `std::fwrite` and `std::fflush`, each of which a test build
+/// can make fail once (as a short count, or false).
+size_t read_from(std::FILE* file, void* data, size_t length);
+size_t write_to(std::FILE* file, const void* data, size_t length);
+bool flush_stream(std::FILE* file);
+
 /// Positions a stream at an absolute 64-bit offset.
 bool seek_file(std::FILE* file, uint64_t offset);
 

@@ -146,7 +146,7 @@ Failure extract_arm7_to_scratch(const Candidate& candidate,
   if (!out) return Failure::scratch_unavailable;
   IoStatus status = copy_arm7(donor, out.get());
   if (status == io_short_read) return Failure::donor_unreadable;
-  if (status != io_ok || std::fflush(out.get()) != 0)
+  if (status != io_ok || !flush_stream(out.get()))
     return Failure::scratch_unavailable;
   *replacement = Replacement();
   replacement->name = "arm7 binary of " + candidate.name;

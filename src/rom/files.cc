@@ -39,12 +39,12 @@ bool file_exists(const std::string& path) {
 IoStatus read_exact(std::FILE* in, uint64_t offset, uint8_t* data,
                     size_t length) {
   if (!seek_file(in, offset)) return io_short_read;
-  if (std::fread(data, 1, length, in) != length) return io_short_read;
+  if (read_from(in, data, length) != length) return io_short_read;
   return io_ok;
 }
 
 IoStatus write_all(std::FILE* out, const uint8_t* data, size_t length) {
-  if (std::fwrite(data, 1, length, out) != length) return io_write_failed;
+  if (write_to(out, data, length) != length) return io_write_failed;
   return io_ok;
 }
 
@@ -66,7 +66,7 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
   if (length > 0) {
     // The kernel writes at `out_offset` itself, so whatever the stream still
     // buffers must be in the file first.
-    if (std::fflush(out) != 0) return io_write_failed;
+    if (!flush_stream(out)) return io_write_failed;
     // In one call, unless a progress line wants to hear of every step.
     const bool counted = progress && progress->status;
     const uint64_t step = counted ? kProgressStep : length;
@@ -86,7 +86,7 @@ IoStatus copy_bytes(std::FILE* in, uint64_t in_offset, std::FILE* out,
   while (done < length) {
     uint64_t left = length - done;
     size_t piece = left < piece_limit ? size_t(left) : piece_limit;
-    if (std::fread(buffer, 1, piece, in) != piece) return io_short_read;
+    if (read_from(in, buffer, piece) != piece) return io_short_read;
     if (write_all(out, buffer, piece) != io_ok) return io_write_failed;
     done += piece;
     count_progress(progress, piece);
