@@ -1,7 +1,10 @@
 // The built tool, run end to end in scratch folders with its standard
 // input at the null device, as a script or a file manager starts it.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,6 +17,7 @@
 #include "rom/cartridge_header.h"
 #include "platform/platform.h"
 #include "rom/messages.h"
+#include "image_meaning.h"
 #include "scratch.h"
 #include "test_image.h"
 
@@ -34,8 +38,8 @@ TEST(Driver, ExtractsTheDonorsBinaryOnceAndRebuildsWithIt) {
   std::string output;
   EXPECT_EQ(
       0, run_tool(folder.tool, {folder.dir + "game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), message_rebuilding, message_download_play,
-                  message_success}),
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), message_rebuilding,
+                  message_download_play, message_success}),
             output);
   std::vector<uint8_t> arm7 = file_bytes(folder.dir + "arm7.bin");
   EXPECT_EQ(std::vector<uint8_t>(donor.begin() + 0x800, donor.begin() + 0xB00),
@@ -61,8 +65,10 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
   } cases[] = {
       {"size 0x100", naming(message_unreadable, "donor.nds")},
       {"size 0x1000\narm7 0x800 0", message_donor_arm7_empty},
-      {"size 0x1000\narm7 0x800 0x801", naming(message_donor_arm7_outside, "donor.nds")},
-      {"size 0x1000\narm7 0xFFFFFFFF 0x10", naming(message_donor_arm7_outside, "donor.nds")},
+      {"size 0x1000\narm7 0x800 0x801",
+       naming(message_donor_arm7_outside, "donor.nds")},
+      {"size 0x1000\narm7 0xFFFFFFFF 0x10",
+       naming(message_donor_arm7_outside, "donor.nds")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
@@ -72,7 +78,8 @@ TEST(Driver, BrokenDonorsLeaveNoBinaryAndStop) {
     ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
     std::string output;
     EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-    EXPECT_EQ(says({naming(message_extracting, "donor.nds"), c.message}), output);
+    EXPECT_EQ(says({naming(message_extracting, "donor.nds"), c.message}),
+              output);
     EXPECT_EQ((std::vector<std::string>{"brenvik", "donor.nds", "game.nds"}),
               list_dir(folder.dir));
     remove_tree(folder.dir);
@@ -187,8 +194,8 @@ TEST(Driver, SeveralGamesAreEachFixedAsIfAloneAndCountedAtTheEnd) {
   // The donor is extracted once, before the first game.
   const std::string fixed =
       std::string(message_rebuilding) + message_download_play + message_success;
-  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), "[1/3] a.nds\n\n", fixed.c_str(),
-                  "[2/3] broken.nds\n\n", message_rebuilding,
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), "[1/3] a.nds\n\n",
+                  fixed.c_str(), "[2/3] broken.nds\n\n", message_rebuilding,
                   failure_text(part_banner.in_replaced_stretch),
                   "[3/3] c.nds\n\n", fixed.c_str(), "2 of 3 games fixed.\n\n",
                   "Not fixed:\nbroken.nds\n\n"}),
@@ -212,7 +219,10 @@ TEST(Driver, AFolderStandsForTheGamesDirectlyInIt) {
     std::filesystem::create_directories(games + "/deeper");
     ASSERT_TRUE(write_bytes(games + "/" + name, game));
   }
+  // Not games: a folder, a link to nothing and a FIFO named like one.
   std::filesystem::create_directories(games + "/x.nds");
+  ASSERT_EQ(0, ::symlink("nowhere.nds", (games + "/gone.nds").c_str()));
+  ASSERT_EQ(0, ::mkfifo((games + "/pipe.nds").c_str(), 0644));
   std::filesystem::create_directories(folder.dir + "empty");
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"games", "empty"}, folder.dir, &output));
@@ -222,10 +232,11 @@ TEST(Driver, AFolderStandsForTheGamesDirectlyInIt) {
                   fixed.c_str(), "[2/2] games/b.NDS\n\n", fixed.c_str(),
                   "2 of 2 games fixed.\n\n"}),
             output);
-  EXPECT_EQ((std::vector<std::string>{
-                "A-arm7fixed.nds", "A.nds", "b-arm7fixed.nds", "b.NDS",
-                "c-ARM7FIXED.nds", "deeper", "notes.txt", "x.nds"}),
-            list_dir(games));
+  EXPECT_EQ(
+      (std::vector<std::string>{"A-arm7fixed.nds", "A.nds", "b-arm7fixed.nds",
+                                "b.NDS", "c-ARM7FIXED.nds", "deeper",
+                                "gone.nds", "notes.txt", "pipe.nds", "x.nds"}),
+      list_dir(games));
   // A folder with every game in it fixed and no empty one: exit 0.
   EXPECT_EQ(0, run_tool(folder.tool, {"games/"}, folder.dir, &output));
   remove_tree(folder.dir);
@@ -235,13 +246,16 @@ namespace {
 
 // Runs the tool with standard output (and, unless `input_from_null`,
 // standard input) on a pseudo-terminal, typing `keys` once it has printed
-// `prompt`; returns all it printed there.
+// `prompt`; returns all it printed there. A tool that prints nothing more
+// for half a minute is ended, so a wait that never ends fails instead of
+// hanging; `*ended_by_itself` tells which it was.
 std::string run_on_terminal(const std::string& tool,
                             const std::vector<std::string>& args,
                             const std::string& dir, bool input_from_null,
                             const std::string& prompt = "",
                             const std::string& keys = "",
-                            struct termios* after = nullptr) {
+                            struct termios* after = nullptr,
+                            bool* ended_by_itself = nullptr) {
   int terminal = -1;
   pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
@@ -257,7 +271,13 @@ std::string run_on_terminal(const std::string& tool,
   std::string printed;
   bool typed = keys.empty();
   char piece[4096];
-  for (ssize_t n; (n = ::read(terminal, piece, sizeof piece)) > 0;) {
+  for (ssize_t n;;) {
+    struct pollfd ready = {terminal, POLLIN, 0};
+    if (::poll(&ready, 1, 30000) != 1) {
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    if ((n = ::read(terminal, piece, sizeof piece)) <= 0) break;
     printed.append(piece, size_t(n));
     if (!typed && printed.find(prompt) != std::string::npos) {
       if (after) ::tcgetattr(terminal, after);  // as the prompt left it
@@ -267,6 +287,7 @@ std::string run_on_terminal(const std::string& tool,
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
+  if (ended_by_itself) *ended_by_itself = WIFEXITED(status);
   if (after && typed) ::tcgetattr(terminal, after);
   ::close(terminal);
   return printed;
@@ -317,11 +338,17 @@ TEST(Driver, ALongRebuildShowsItsProgressOnATerminalOnly) {
   remove_tree(folder.dir);
 }
 
-TEST(Driver, CtrlCAtThePauseLeavesTheTerminalAsItWas) {
+TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
   ToolFolder folder = tool_folder();
+  bool ended = false;
+  std::string printed = run_on_terminal(folder.tool, {}, folder.dir, false,
+                                        "Press any key", "x", nullptr, &ended);
+  EXPECT_TRUE(ended) << printed;
+  EXPECT_EQ(says({message_usage, message_pause}) + "\n", as_shown(printed));
+
   struct termios after = {};
-  const std::string printed = run_on_terminal(
-      folder.tool, {}, folder.dir, false, "Press any key", "\x03", &after);
+  printed = run_on_terminal(folder.tool, {}, folder.dir, false, "Press any key",
+                            "\x03", &after);
   EXPECT_NE(std::string::npos, printed.find("Press any key")) << printed;
   EXPECT_TRUE(after.c_lflag & ECHO);
   EXPECT_TRUE(after.c_lflag & ICANON);
@@ -365,9 +392,10 @@ TEST(Driver, WarnsWhenTheDonorsBinaryRunsAtOtherAddressesAndStillWrites) {
   std::string output;
   EXPECT_EQ(
       0, run_tool(folder.tool, {"same.nds", "other.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), "[1/2] same.nds\n\n", fixed.c_str(),
-                  "[2/2] other.nds\n\n", ram_warning.c_str(), fixed.c_str(),
-                  "2 of 2 games fixed.\n\n", "With warnings:\nother.nds\n\n"}),
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), "[1/2] same.nds\n\n",
+                  fixed.c_str(), "[2/2] other.nds\n\n", ram_warning.c_str(),
+                  fixed.c_str(), "2 of 2 games fixed.\n\n",
+                  "With warnings:\nother.nds\n\n"}),
             output);
   // The game keeps its own addresses.
   const std::vector<uint8_t> out =
@@ -553,6 +581,10 @@ TEST(Driver, CheckStatesTheSizeTheRunWritesAndACutOnlyWhereFillIsLeftBehind) {
       {"zeros.nds",
        image_from("size 0x1000" + ends_in_data + "fill 0xF80 0x1000 0x00")},
       {"odd.nds", image_from("size 0x1003" + ends_in_data)},
+      // A tail of more than one 10 MiB chunk, of odd length, all of it data.
+      {"long.nds", image_from("size 0xB00001" + ends_in_data +
+                              "used 0xB00001\n"
+                              "words 0x680 0x900 0xB00001")},
   };
   const std::string data = real_data_dir();
   for (const char* name : {"nitrofs.nds", "slot1launch.nds"})
@@ -570,15 +602,17 @@ TEST(Driver, CheckStatesTheSizeTheRunWritesAndACutOnlyWhereFillIsLeftBehind) {
     const std::vector<uint8_t> fixed = file_bytes(
         folder.dir + name.substr(0, name.size() - 4) + "-arm7fixed.nds");
     ASSERT_EQ(size, fixed.size());
+    EXPECT_EQ("", meaning_lost(game, replacement_binary(0x2F0), fixed));
     // The input's bytes behind the end of the output, moved back by the
     // distance the FNT moved: fill (one byte over and over) that the run
     // left behind, or nothing.
     const int64_t shift = int64_t(field_of(fixed, 0x40)) - field_of(game, 0x40);
     const int64_t end = int64_t(fixed.size()) - shift;
-    const bool fill_left = end < int64_t(game.size()) &&
-                           (game[end] == 0x00 || game[end] == 0xFF) &&
-                           std::all_of(game.begin() + end, game.end(),
-                                       [&](uint8_t b) { return b == game[end]; });
+    const bool fill_left =
+        end < int64_t(game.size()) &&
+        (game[end] == 0x00 || game[end] == 0xFF) &&
+        std::all_of(game.begin() + end, game.end(),
+                    [&](uint8_t b) { return b == game[end]; });
     EXPECT_EQ(fill_left, cut) << said;
   }
   remove_tree(folder.dir);

@@ -267,30 +267,32 @@ std::string removed(const std::string& path, const char* size) {
 }  // namespace
 
 TEST(Faults, AWriteFailingPartWayLeavesNoOutputAndNoTemporaryFile) {
-  ToolFolder folder = tool_folder();
   const std::vector<uint8_t> game = image_from(kSampleGame);
   const std::vector<uint8_t> arm7 = replacement_binary(0x2F0);
-  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
-  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
-  // The limits cut the header, the binary, the FAT and the tail.
-  for (rlim_t limit : {rlim_t(0), rlim_t(0x100), rlim_t(0x500), rlim_t(0x800),
-                       rlim_t(0x1000)}) {
-    SCOPED_TRACE(limit);
-    ASSERT_TRUE(write_bytes(folder.dir + "game-arm7fixed.nds", {7, 7}));
-    std::string output;
-    ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", limit);
-    EXPECT_EQ(1, finish_tool(run, &output));
-    // The Download Play line comes before the final chunk is written.
-    EXPECT_TRUE(output == says({message_rebuilding, message_output_failed}) ||
-                output == says({message_rebuilding, message_download_play,
-                                message_output_failed}))
-        << output;
-    EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game.nds"}),
-              list_dir(folder.dir));
+  for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
+    ToolFolder folder = tool_folder(binary);
+    ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+    ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
+    // The limits cut the header, the binary, the FAT and the tail.
+    for (rlim_t limit : {rlim_t(0), rlim_t(0x100), rlim_t(0x500), rlim_t(0x800),
+                         rlim_t(0x1000)}) {
+      SCOPED_TRACE(std::string(binary) + " " + std::to_string(limit));
+      ASSERT_TRUE(write_bytes(folder.dir + "game-arm7fixed.nds", {7, 7}));
+      std::string output;
+      ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", limit);
+      EXPECT_EQ(1, finish_tool(run, &output));
+      // The Download Play line comes before the final chunk is written.
+      EXPECT_TRUE(output == says({message_rebuilding, message_output_failed}) ||
+                  output == says({message_rebuilding, message_download_play,
+                                  message_output_failed}))
+          << output;
+      EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "game.nds"}),
+                list_dir(folder.dir));
+    }
+    EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
+    EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
+    remove_tree(folder.dir);
   }
-  EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
-  EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
-  remove_tree(folder.dir);
 }
 
 // A run that meets one failed call, anywhere: it says so and leaves
@@ -311,67 +313,71 @@ TEST(Faults, ACallThatFailsOnceFailsTheRunCleanlyOrPasses) {
   std::string swept;
   for (const char* binary :
        {BRENVIK_FAULTS_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY})
-   for (const char* copy : {"", "BRENVIK_PLAIN_COPY=1 "}) {
-    ToolFolder folder = tool_folder(binary);
-    ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
-    ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
-    for (const char* call : {"read", "write", "flush", "rename"}) {
-      int n = 1, failed = 0;
-      for (;; ++n) {
-        SCOPED_TRACE(copy + std::string(binary) + " " + call + ":" +
-                     std::to_string(n));
-        ASSERT_LT(n, 500);
-        remove_file(folder.dir + "arm7.bin");
-        remove_file(folder.dir + "game-arm7fixed.nds");
-        std::string output;
-        const int status =
-            run_tool(folder.tool, {"game.nds"}, folder.dir, &output,
-                     copy + std::string("BRENVIK_FAULT=") + call + ":" +
-                         std::to_string(n));
-        const std::vector<std::string> left = list_dir(folder.dir);
-        if (status % 100 == 0) {
-          EXPECT_EQ(fixed, left);
-          EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") ==
-                      expected);
-        } else {
-          ++failed;
-          EXPECT_EQ(1, status) << output;
-          EXPECT_TRUE(left == inputs || left == extracted) << output;
+    for (const char* copy : {"", "BRENVIK_PLAIN_COPY=1 "}) {
+      ToolFolder folder = tool_folder(binary);
+      ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
+      ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+      for (const char* call : {"read", "write", "flush", "rename"}) {
+        int n = 1, failed = 0;
+        for (;; ++n) {
+          SCOPED_TRACE(copy + std::string(binary) + " " + call + ":" +
+                       std::to_string(n));
+          ASSERT_LT(n, 500);
+          remove_file(folder.dir + "arm7.bin");
+          remove_file(folder.dir + "game-arm7fixed.nds");
+          std::string output;
+          const int status =
+              run_tool(folder.tool, {"game.nds"}, folder.dir, &output,
+                       copy + std::string("BRENVIK_FAULT=") + call + ":" +
+                           std::to_string(n));
+          const std::vector<std::string> left = list_dir(folder.dir);
+          if (status % 100 == 0) {
+            EXPECT_EQ(fixed, left);
+            EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") ==
+                        expected);
+          } else {
+            ++failed;
+            EXPECT_EQ(1, status) << output;
+            EXPECT_TRUE(left == inputs || left == extracted) << output;
+          }
+          if (std::find(left.begin(), left.end(), "arm7.bin") != left.end()) {
+            EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
+          }
+          if (status >= 100) break;  // the run made fewer such calls
         }
-        if (std::find(left.begin(), left.end(), "arm7.bin") != left.end()) {
-          EXPECT_EQ(arm7, file_bytes(folder.dir + "arm7.bin"));
-        }
-        if (status >= 100) break;  // the run made fewer such calls
+        swept += " " + std::string(call) + " " + std::to_string(n - 1) + " (" +
+                 std::to_string(failed) + " failed)";
       }
-      swept += " " + std::string(call) + " " + std::to_string(n - 1) + " (" +
-               std::to_string(failed) + " failed)";
+      EXPECT_EQ(donor, file_bytes(folder.dir + "donor.nds"));
+      EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
+      remove_tree(folder.dir);
+      swept += ";";
     }
-    EXPECT_EQ(donor, file_bytes(folder.dir + "donor.nds"));
-    EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
-    remove_tree(folder.dir);
-    swept += ";";
-  }
   std::printf("[ note ] calls failed once:%s\n", swept.c_str());
 }
 
 TEST(Faults, ADonorExtractionFailingPartWayLeavesNoBinary) {
-  ToolFolder folder = tool_folder();
-  const std::vector<uint8_t> donor = image_from(kSampleDonor);
-  const std::vector<uint8_t> game = image_from(kSampleGame);
-  ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
-  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
-  for (rlim_t limit : {rlim_t(0), rlim_t(0x100), rlim_t(0x2FF)}) {
-    SCOPED_TRACE(limit);
-    std::string output;
-    ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", limit);
-    EXPECT_EQ(1, finish_tool(run, &output));
-    EXPECT_EQ(says({naming(message_extracting, "donor.nds"), message_arm7_not_written}), output);
-    EXPECT_EQ((std::vector<std::string>{"brenvik", "donor.nds", "game.nds"}),
-              list_dir(folder.dir));
+  for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
+    ToolFolder folder = tool_folder(binary);
+    const std::vector<uint8_t> donor = image_from(kSampleDonor);
+    const std::vector<uint8_t> game = image_from(kSampleGame);
+    ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", donor));
+    ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+    for (rlim_t limit : {rlim_t(0), rlim_t(0x100), rlim_t(0x2FF)}) {
+      SCOPED_TRACE(std::string(binary) + " " + std::to_string(limit));
+      std::string output;
+      ToolRun run = start_tool(folder.tool, folder.dir, "game.nds", limit);
+      EXPECT_EQ(1, finish_tool(run, &output));
+      EXPECT_EQ(says({naming(message_extracting, "donor.nds"),
+                      message_arm7_not_written}),
+                output);
+      EXPECT_EQ((std::vector<std::string>{"brenvik", "donor.nds", "game.nds"}),
+                list_dir(folder.dir));
+    }
+    EXPECT_EQ(donor, file_bytes(folder.dir + "donor.nds"));
+    EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
+    remove_tree(folder.dir);
   }
-  EXPECT_EQ(donor, file_bytes(folder.dir + "donor.nds"));
-  EXPECT_EQ(game, file_bytes(folder.dir + "game.nds"));
-  remove_tree(folder.dir);
 }
 
 TEST(Faults,
@@ -460,6 +466,20 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
     ASSERT_EQ(0, ::mkfifo((folder.dir + "fifo.nds").c_str(), 0644));
     EXPECT_EQ(1, run_tool(folder.tool, {"fifo.nds"}, folder.dir, &output));
     EXPECT_EQ(says({message_rebuilding, message_game_unopenable}), output);
+
+    // A folder that holds the output's name is left as it is, and the
+    // game is not fixed.
+    ASSERT_TRUE(write_bytes(folder.dir + "held.nds", image_from(kSampleGame)));
+    ASSERT_EQ(0, ::mkdir((folder.dir + "held-arm7fixed.nds").c_str(), 0755));
+    ASSERT_TRUE(write_bytes(folder.dir + "held-arm7fixed.nds/inside", {1}));
+    const std::vector<std::string> before = list_dir(folder.dir);
+    EXPECT_EQ(1, run_tool(folder.tool, {"held.nds"}, folder.dir, &output));
+    EXPECT_EQ(says({message_rebuilding, message_download_play,
+                    message_output_failed}),
+              output);
+    EXPECT_EQ(before, list_dir(folder.dir));
+    EXPECT_EQ(std::vector<uint8_t>{1},
+              file_bytes(folder.dir + "held-arm7fixed.nds/inside"));
     remove_tree(folder.dir);
   }
   // A FIFO named arm7.bin is there but cannot be read, so no donor is
@@ -469,15 +489,17 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
   ASSERT_EQ(0, ::mkfifo((folder.dir + "donor.nds").c_str(), 0644));
   std::string output;
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({naming(message_extracting, "donor.nds"), naming(message_unreadable, "donor.nds")}), output);
+  EXPECT_EQ(says({naming(message_extracting, "donor.nds"),
+                  naming(message_unreadable, "donor.nds")}),
+            output);
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
   ASSERT_EQ(0, ::mkfifo((folder.dir + "arm7.bin").c_str(), 0644));
   EXPECT_EQ(1, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({message_rebuilding, naming(message_unreadable, "arm7.bin")}),
             output);
   // --check, which reads no binary, says the same of it.
-  EXPECT_EQ(1, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir,
-                        &output));
+  EXPECT_EQ(
+      1, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir, &output));
   EXPECT_EQ(says({naming(message_unreadable, "arm7.bin")}), output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "donor.nds",
                                       "game.nds"}),
@@ -736,8 +758,9 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
   // A live run's file, one a run elsewhere changed a second ago, another
   // tool's name, and a folder of a leftover's name stay.
   const std::vector<std::string> kept = {
-      ".brenvik-" + std::to_string(sleeper) + "-0.tmp", ".brenvik-" + dead + "-1.tmp",
-      ".brenvik-x-0.tmp", ".brenvik-" + dead + "-0.tmp.part"};
+      ".brenvik-" + std::to_string(sleeper) + "-0.tmp",
+      ".brenvik-" + dead + "-1.tmp", ".brenvik-x-0.tmp",
+      ".brenvik-" + dead + "-0.tmp.part"};
   for (const std::string& name : kept) leave(folder.dir + name, 100, 120);
   age(folder.dir + kept[1], 1);
   const std::string folder_named = ".brenvik-" + dead + "-2.tmp";
@@ -747,8 +770,8 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
 
   // --check names what a run would remove, and removes nothing.
   std::string output;
-  EXPECT_EQ(0, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir,
-                        &output));
+  EXPECT_EQ(
+      0, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir, &output));
   EXPECT_EQ(0u, output.find(says({formatted(message_leftover_would_remove,
                                             leftover.c_str(), "12 KiB")
                                       .c_str()})))

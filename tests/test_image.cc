@@ -62,7 +62,16 @@ bool apply_line(const std::string& keyword, const std::vector<uint64_t>& n,
   if (keyword == "arm7") return pair(kArm7Offset, kArm7Size);
   if (keyword == "fnt") return pair(kFntOffset, kFntSize);
   if (keyword == "fat") return pair(kFatOffset, kFatSize);
-  if (keyword == "banner") return one(kBannerOffset);
+  if (keyword == "banner") {
+    // The version, where given, is the banner's first 16 bits.
+    if (n.size() == 2 && n[0] + 2 <= image.size() && n[1] <= 0xFFFF) {
+      image[size_t(n[0])] = uint8_t(n[1]);
+      image[size_t(n[0]) + 1] = uint8_t(n[1] >> 8);
+    } else if (n.size() != 1) {
+      return false;
+    }
+    return store_word(image, kBannerOffset, n[0]);
+  }
   if (keyword == "used") return one(kUsedSize);
   if (keyword == "field") return n.size() == 2 && store_word(image, n[0], n[1]);
   if (keyword == "words") {

@@ -8,7 +8,8 @@
 //   arm7 0x400 0x120       arm7_rom_offset and arm7_size
 //   fnt 0x600 0x40         fnt_offset and fnt_size
 //   fat 0x680 0x18         fat_offset and fat_size
-//   banner 0x700           banner_offset
+//   banner 0x700 [0x103]   banner_offset, and the banner's version (its
+//                          size: 1 0x840, 2 0x940, 3 0xA40, 0x103 0x23C0)
 //   used 0xA40             used_rom_size
 //   field 0x34 0x2380000   any 32-bit header field
 //   words 0x680 0x200 ...  32-bit words stored from an offset on

@@ -24,8 +24,7 @@ Search take_donor(const std::string& path, const std::string& name,
                   const std::string& arm7_file, bool checking, Status& status,
                   Replacement* r) {
   Candidate donor;
-  Failure failure =
-      look_at_replacement(path, name, Offered::as_donor, &donor);
+  Failure failure = look_at_replacement(path, name, Offered::as_donor, &donor);
   if (failure == Failure::none) {
     if (checking)
       *r = replacement_of(donor);

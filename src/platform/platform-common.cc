@@ -38,8 +38,8 @@ bool is_temporary_name(const std::string& name, unsigned long* pid) {
   if (name.compare(0, prefix.size(), prefix) != 0) return false;
   size_t at = prefix.size();
   unsigned long attempt = 0;
-  return read_digits(name, &at, pid) && at < name.size() &&
-         name[at++] == '-' && read_digits(name, &at, &attempt) &&
+  return read_digits(name, &at, pid) && at < name.size() && name[at++] == '-' &&
+         read_digits(name, &at, &attempt) &&
          name.compare(at, std::string::npos, suffix) == 0;
 }
 
@@ -57,7 +57,9 @@ PlannedFault planned_fault;
 
 }  // namespace
 
-void fail_once(FaultCall call, long nth) { planned_fault = {call, nth, 0, false}; }
+void fail_once(FaultCall call, long nth) {
+  planned_fault = {call, nth, 0, false};
+}
 
 bool fault_happened() { return planned_fault.happened; }
 

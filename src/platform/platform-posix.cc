@@ -294,8 +294,9 @@ bool commit_new_file(NewFile* file, const std::string& path) {
     if (linked && !ok) ::unlink(path.c_str());
     return ok;
   }
-  const bool renamed = ok && !fault_now(FaultCall::rename) &&
-                       std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
+  const bool renamed =
+      ok && !fault_now(FaultCall::rename) &&
+      std::rename(file->temporary_path.c_str(), path.c_str()) == 0;
   if (renamed) pending_temporary_set = 0;
   ok = renamed && sync_folder_of(path);
   if (renamed && !ok) ::unlink(path.c_str());

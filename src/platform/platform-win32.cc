@@ -264,8 +264,8 @@ std::vector<Leftover> leftovers_beside(const std::string& path) {
   std::vector<Leftover> leftovers;
   const std::string folder = folder_part(path);
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW(
-      system_path(folder + ".brenvik-*.tmp").c_str(), &found);
+  HANDLE search =
+      ::FindFirstFileW(system_path(folder + ".brenvik-*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return leftovers;
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);

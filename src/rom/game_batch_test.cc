@@ -11,18 +11,20 @@
 
 namespace {
 
-const std::string kFixed = "Download play data found... Using real end of ROM...\n\n";
+const std::string kFixed =
+    "Download play data found... Using real end of ROM...\n\n";
 
 }  // namespace
 
 TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
   const std::string dir = make_scratch_dir();
   ASSERT_TRUE(write_bytes(dir + "a.nds", image_from(kSampleGame)));
-  ASSERT_TRUE(write_bytes(dir + "broken.nds",
-                          image_from(std::string(kSampleGame) + "banner 0x500")));
-  ASSERT_TRUE(write_bytes(dir + "donor.nds",
-                          image_from(std::string(kSampleDonor) +
-                                     "field 0x38 0x2380000")));
+  ASSERT_TRUE(
+      write_bytes(dir + "broken.nds",
+                  image_from(std::string(kSampleGame) + "banner 0x500")));
+  ASSERT_TRUE(write_bytes(
+      dir + "donor.nds",
+      image_from(std::string(kSampleDonor) + "field 0x38 0x2380000")));
   Candidate donor;
   ASSERT_EQ(Failure::none, read_donor(dir + "donor.nds", &donor));
   Replacement replacement;
@@ -60,24 +62,35 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
     if (checking) {
       EXPECT_TRUE(file_bytes(dir + "a-arm7fixed.nds").empty());
       EXPECT_TRUE(a.planned.fill_cut);
-      expected = {"[1/4] a\n\n", warning,
+      expected = {"[1/4] a\n\n",
+                  warning,
                   formatted(message_check_output_cut, a.output_path.c_str(),
                             (unsigned long long)a.planned.size) +
                       "file name table: 0x00000600 -> 0x00000700\n"
                       "file table: 0x00000680 -> 0x00000780\n"
                       "banner: 0x00000700 -> 0x00000800\n\n",
-                  "[2/4] broken\n\n", warning,
+                  "[2/4] broken\n\n",
+                  warning,
                   failure_text(Failure::banner_in_front_of_fnt),
-                  "[3/4] gone\n\n", message_game_unopenable,
-                  "[4/4] unreadable\n\n", "1 of 4 games would be fixed.\n\n"};
+                  "[3/4] gone\n\n",
+                  message_game_unopenable,
+                  "[4/4] unreadable\n\n",
+                  "1 of 4 games would be fixed.\n\n"};
     } else {
       EXPECT_FALSE(file_bytes(dir + "a-arm7fixed.nds").empty());
-      expected = {"[1/4] a\n\n", warning, message_rebuilding, kFixed,
-                  message_success, "[2/4] broken\n\n", warning,
+      expected = {"[1/4] a\n\n",
+                  warning,
+                  message_rebuilding,
+                  kFixed,
+                  message_success,
+                  "[2/4] broken\n\n",
+                  warning,
                   message_rebuilding,
                   failure_text(Failure::banner_in_front_of_fnt),
-                  "[3/4] gone\n\n", message_rebuilding,
-                  message_game_unopenable, "[4/4] unreadable\n\n",
+                  "[3/4] gone\n\n",
+                  message_rebuilding,
+                  message_game_unopenable,
+                  "[4/4] unreadable\n\n",
                   "1 of 4 games fixed.\n\n"};
     }
     expected.push_back("Not fixed:\nbroken\ngone\nunreadable\n\n");
@@ -95,7 +108,8 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
   ASSERT_TRUE(write_bytes(dir + "short", std::vector<uint8_t>(100, 0x11)));
   ASSERT_TRUE(write_bytes(dir + "outside",
                           image_from("size 0x1000\narm7 0x800 0x801")));
-  ASSERT_TRUE(write_bytes(dir + "empty", image_from("size 0x1000\narm7 0x800 0")));
+  ASSERT_TRUE(
+      write_bytes(dir + "empty", image_from("size 0x1000\narm7 0x800 0")));
   ASSERT_EQ(0, ::mkfifo((dir + "fifo").c_str(), 0644));
   struct Case {
     const char* file;

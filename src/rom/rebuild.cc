@@ -84,11 +84,10 @@ Failure write_tail(std::FILE* input, std::FILE* output, uint64_t output_offset,
     output_offset += in_front + plan.final_kept;
   }
   if (plan.dsi_copy_end <= output_offset) return Failure::none;
-  return io_failure(
-      copy_bytes(input, output_offset, output, output_offset,
-                 plan.dsi_copy_end - output_offset, buffer, kCopyBufferSize,
-                 progress),
-      Failure::input_short);
+  return io_failure(copy_bytes(input, output_offset, output, output_offset,
+                               plan.dsi_copy_end - output_offset, buffer,
+                               kCopyBufferSize, progress),
+                    Failure::input_short);
 }
 
 Failure write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,

@@ -12,6 +12,7 @@
 #include "rom/messages.h"
 #include "platform/platform.h"
 #include "rom/rebuild_plan.h"
+#include "rom/status.h"
 #include "scratch.h"
 #include "test_image.h"
 
@@ -429,13 +430,15 @@ TEST(Rebuild, UnreadableInputOrReplacementLeavesNoOutput) {
   ASSERT_TRUE(write_bytes(dir + "game.nds", image_from(kExample)));
   testing::internal::CaptureStdout();
   EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds"));
-  EXPECT_EQ(std::string(message_rebuilding) + naming(message_arm7_empty, "arm7.bin"),
-            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(
+      std::string(message_rebuilding) + naming(message_arm7_empty, "arm7.bin"),
+      testing::internal::GetCapturedStdout());
   arm7_path = dir + "no-arm7.bin";
   testing::internal::CaptureStdout();
   EXPECT_EQ(-1, rebuild_game(dir + "game-arm7fixed.nds", dir + "game.nds"));
-  EXPECT_EQ(std::string(message_rebuilding) + naming(message_unreadable, "arm7.bin"),
-            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(
+      std::string(message_rebuilding) + naming(message_unreadable, "arm7.bin"),
+      testing::internal::GetCapturedStdout());
   EXPECT_EQ(kOnlyInputs, list_dir(dir));
   remove_tree(dir);
 }
@@ -543,6 +546,121 @@ TEST(Rebuild, EveryPartOfTheGameIsFoundWhereTheNewHeaderNamesIt) {
       RebuildRun run = rebuild(in, arm7);
       ASSERT_EQ(1, run.result) << run.printed;
       EXPECT_EQ("", meaning_lost(in, arm7, run.output));
+    }
+  }
+}
+
+TEST(Rebuild, BannersOfEveryVersionComeOutWholeWhereverTheyEnd) {
+  // The banner is the last part of a game whose used size is 0, so only
+  // the size its version gives keeps the trim out of it; with trailing
+  // zeros, the fill behind it is zeros too.
+  const std::pair<uint32_t, uint32_t> versions[] = {
+      {1, 0x840}, {2, 0x940}, {3, 0xA40}, {0x103, 0x23C0}};
+  for (const auto& [version, size] : versions) {
+    for (bool zeros : {false, true}) {
+      SCOPED_TRACE(std::to_string(version) + (zeros ? " with zeros" : ""));
+      const uint32_t end = 0x1000 + size;
+      std::string description = formatted(
+          "size %#x\narm7 0x400 0x120\nfnt 0x600 0x40\n"
+          "fat 0x680 0x8\nbanner 0x1000 %#x\nused 0\n"
+          "words 0x680 0x800 0x1000\n",
+          end + 0x100, version);
+      if (zeros)
+        description += formatted("fill %#x %#x 0", end - 0x200, end + 0x100);
+      const std::vector<uint8_t> in = image_from(description);
+      for (size_t arm7_size : {size_t(0x2F8), size_t(0x100)}) {
+        const std::vector<uint8_t> arm7 = replacement_binary(arm7_size);
+        RebuildRun run = rebuild(in, arm7);
+        ASSERT_EQ(1, run.result) << run.printed;
+        EXPECT_EQ("", meaning_lost(in, arm7, run.output));
+      }
+    }
+  }
+}
+
+TEST(Rebuild, EveryLimitHoldsAtItsEdgeAndRefusesOneBytePast) {
+  // Pairs of images, each on its limit and one byte past it (or the other
+  // way round): accepted, an image must keep its meaning; refused, it must
+  // be refused for that reason and leave nothing. A change that starts with
+  // "size" is a whole image of its own.
+  struct Case {
+    std::string change;
+    Failure failure;
+    size_t arm7_size;
+  } cases[] = {
+      {"arm7 0x200 0x120", Failure::none, 0x2F8},
+      {"arm7 0x1FF 0x120", Failure::arm7_outside, 0x2F8},
+      // A header of 0x4000 bytes names no extended header in front of an
+      // ARM7 binary at 0x200: its fields would be written over the binary.
+      {"arm7 0x200 0x120\nfield 0x84 0x4000", Failure::none, 0x2F8},
+      {"arm7 0x400 0x200", Failure::none, 0x2F8},
+      {"arm7 0x400 0x201", Failure::arm7_into_fnt, 0x2F8},
+      {"arm7 0x400 0x7C00", Failure::arm7_into_fnt, 0x2F8},
+      {"arm7 0x400 0x7C01", Failure::arm7_outside, 0x2F8},
+      {"fnt 0x680 0", Failure::none, 0x2F8},
+      {"fnt 0x681 0", Failure::fnt_behind_fat, 0x2F8},
+      {"fnt 0x600 0x7A00", Failure::none, 0x120},
+      {"fnt 0x600 0x7A01", Failure::fnt_outside, 0x120},
+      {"fat 0x7FF0 0x10\nwords 0x7FF0 0 0 0 0", Failure::none, 0x2F8},
+      {"fat 0x7FF1 0x10", Failure::fat_outside, 0x2F8},
+      {"fat 0x18000 0", Failure::none, 0x2F8},
+      {"fat 0x18001 0", Failure::fat_far_outside, 0x2F8},
+      // Files: in the head up to the ARM7 binary, behind the FAT from its
+      // end, never reversed, and inside the carried stretch, which ends
+      // 0x4000 bytes past the used area (0x5000).
+      {"words 0x688 0x300 0x400", Failure::none, 0x2F8},
+      {"words 0x688 0x300 0x401", Failure::file_misplaced, 0x2F8},
+      {"words 0x688 0x690 0x6A0", Failure::none, 0x2F8},
+      {"words 0x688 0x68F 0x6A0", Failure::file_misplaced, 0x2F8},
+      {"words 0x688 0xF80 0xF80", Failure::none, 0x2F8},
+      {"words 0x688 0xF80 0xF7F", Failure::file_reversed, 0x2F8},
+      {"words 0x688 0x4FFF 0x5100", Failure::none, 0x2F8},
+      {"words 0x688 0x5000 0x5100", Failure::file_past_used, 0x2F8},
+      // A file that runs past the end of the input is its own damage.
+      {"words 0x688 0x7F00 0x8000", Failure::file_past_used, 0x2F8},
+      {"words 0x688 0x7F00 0x8001", Failure::none, 0x2F8},
+      // Parts: in the head, or from the FNT on, and inside the stretch.
+      {"field 0x50 0x3E0\nfield 0x54 0x20", Failure::none, 0x2F8},
+      {"field 0x50 0x3E1\nfield 0x54 0x20",
+       Failure::arm9_overlays_in_replaced_stretch, 0x2F8},
+      {"field 0x50 0x600\nfield 0x54 0x20", Failure::none, 0x2F8},
+      {"field 0x50 0x5FF\nfield 0x54 0x20",
+       Failure::arm9_overlays_in_replaced_stretch, 0x2F8},
+      {"banner 0x4FFF", Failure::none, 0x2F8},
+      {"banner 0x5000", Failure::banner_outside, 0x2F8},
+      // A used size of 0 stands for the end of the furthest part.
+      {"used 0\nbanner 0x6000", Failure::none, 0x2F8},
+      // The header's 32-bit fields: the used size moves by 0x100.
+      {"used 0xFFFFFEFF", Failure::none, 0x2F8},
+      {"used 0xFFFFFF00", Failure::too_large, 0x2F8},
+      {"size 0x200", Failure::no_file_system, 0x2F8},
+      {"size 0x1FF", Failure::header_short, 0x2F8},
+      // A DSi image that names no DSi region behind its FNT keeps its
+      // bytes up to its total size.
+      {"fill 0x12 0x13 3\nfield 0x84 0x4000\nfield 0x210 0x7000", Failure::none,
+       0x2F8},
+      // A DSi cartridge's DS part, its data ending at 0x1090, may grow up
+      // to the DSi area at 0x80000 and not a byte into it.
+      {kDsiCartridge + "fill 0x1088 0x1090 0x5A", Failure::none, 0x7F170},
+      {kDsiCartridge + "fill 0x1088 0x1090 0x5A", Failure::dsi_area_overrun,
+       0x7F171},
+  };
+  const std::string larger = layout_of_size("0x8000");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    const bool whole = c.change.find("size") != std::string::npos;
+    const std::vector<uint8_t> in =
+        image_from(whole ? c.change : larger + c.change);
+    const std::vector<uint8_t> arm7 = replacement_binary(c.arm7_size);
+    RebuildRun run = rebuild(in, arm7);
+    if (c.failure == Failure::none) {
+      ASSERT_EQ(1, run.result) << run.printed;
+      EXPECT_EQ("", meaning_lost(in, arm7, run.output));
+    } else {
+      EXPECT_EQ(-1, run.result);
+      EXPECT_EQ(std::string(message_rebuilding) + failure_text(c.failure),
+                run.printed);
+      EXPECT_EQ(kOnlyInputs, run.files_after);
     }
   }
 }

@@ -113,13 +113,10 @@ EMSCRIPTEN_KEEPALIVE PageBatch* brenvik_begin_batch(int count) {
 /// Fixes the next game of `batch`, at `input_path`, shown to the user as
 /// `shown_name`, with the binary at `arm7_file` (see `page_replacement`).
 /// Returns 1 when its output is written under `brenvik_batch_output(batch)`.
-EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(PageBatch* batch,
-                                           const char* input_path,
-                                           const char* shown_name,
-                                           const char* arm7_file,
-                                           const char* arm7_name,
-                                           int from_donor, uint32_t entry,
-                                           uint32_t ram) {
+EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(
+    PageBatch* batch, const char* input_path, const char* shown_name,
+    const char* arm7_file, const char* arm7_name, int from_donor,
+    uint32_t entry, uint32_t ram) {
   const GameOutcome outcome = fix_next_game(
       batch->games, input_path, shown_name,
       page_replacement(arm7_file, arm7_name, from_donor, entry, ram),
@@ -133,9 +130,8 @@ EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(PageBatch* batch,
 /// finds which stretches of a picked file the rebuild reads.
 EMSCRIPTEN_KEEPALIVE void brenvik_try_fix(const char* input_path,
                                           const char* arm7_file,
-                                          const char* arm7_name,
-                                          int from_donor, uint32_t entry,
-                                          uint32_t ram) {
+                                          const char* arm7_name, int from_donor,
+                                          uint32_t entry, uint32_t ram) {
   fix_game(input_path,
            page_replacement(arm7_file, arm7_name, from_donor, entry, ram),
            page_status);
