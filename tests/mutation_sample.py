@@ -28,8 +28,9 @@ PROJECT = os.path.dirname(HERE)
 FOLDERS = ['src/rom', 'src/platform', 'src/cli']
 SKIP_FILES = ('_test.cc', 'platform-win32.cc')
 
-SWAPS = [(r'(?<![<>=!])<(?![<=])', '<='), (r'<=', '<'),
-         (r'(?<![<>=!-])>(?![>=])', '>='), (r'>=', '>'),
+# Comparisons stand between spaces in this code; template brackets do not.
+SWAPS = [(r'(?<= )<(?= )', '<='), (r'(?<= )<=(?= )', '<'),
+         (r'(?<= )>(?= )', '>='), (r'(?<= )>=(?= )', '>'),
          (r'==', '!='), (r'!=', '=='), (r'&&', '||'), (r'\|\|', '&&')]
 NUMBER = re.compile(r'(?<![\w.])(0x[0-9A-Fa-f]+|\d+)[uUlL]*(?![\w.])')
 # Statements that do something: an assignment to what is already there, a

@@ -149,6 +149,20 @@ expect "piped input that stays open: ends without waiting" test "$status" = 0
 run_in tools brenvik.exe ../games/back.nds
 expect "bare tool name: exit 0" test "$status" = 0
 
+# What a power cut left beside a game: removed by the next run there and
+# said, with its size; a recent one of the same kind stays. No process
+# has an id this large.
+mkdir -p games/cut
+cp game.nds games/cut/cut.nds
+head -c 3072 /dev/zero >games/cut/.brenvik-4000000001-0.tmp
+touch -d '-2 minutes' games/cut/.brenvik-4000000001-0.tmp
+head -c 10 /dev/zero >games/cut/.brenvik-4000000001-1.tmp
+run_in . tools/brenvik.exe 'games\cut\cut.nds'
+expect "leftover: exit 0" test "$status" = 0
+expect "leftover: said" says 'Removed games\cut\.brenvik-4000000001-0.tmp (3 KiB), left by an interrupted run.'
+expect "leftover: removed, the recent one kept" test "$(ls -A games/cut)" = "$(printf '.brenvik-4000000001-1.tmp\ncut-arm7fixed.nds\ncut.nds')"
+rm games/cut/.brenvik-4000000001-1.tmp
+
 # No run, refused, failed or successful, leaves a temporary file anywhere.
 expect "no temporary file left behind" test -z "$(find . -name '.brenvik-*')"
 
