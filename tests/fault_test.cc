@@ -748,17 +748,27 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
   ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
   const std::string dead = ended_process_id();
-  const pid_t sleeper = ::fork();
-  if (sleeper == 0) {
-    ::execlp("sleep", "sleep", "120", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  // A live process, ended however the test ends; it holds no pipe of ours.
+  struct Sleeper {
+    pid_t pid = ::fork();
+    Sleeper() {
+      if (pid != 0) return;
+      const int null = ::open("/dev/null", O_RDWR);
+      for (int fd : {0, 1, 2}) ::dup2(null, fd);
+      ::execlp("sleep", "sleep", "120", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ~Sleeper() {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  } sleeper;
   const std::string leftover = ".brenvik-" + dead + "-0.tmp";
   leave(folder.dir + leftover, 12 << 10, 120);
   // A live run's file, one a run elsewhere changed a second ago, another
   // tool's name, and a folder of a leftover's name stay.
   const std::vector<std::string> kept = {
-      ".brenvik-" + std::to_string(sleeper) + "-0.tmp",
+      ".brenvik-" + std::to_string(sleeper.pid) + "-0.tmp",
       ".brenvik-" + dead + "-1.tmp", ".brenvik-x-0.tmp",
       ".brenvik-" + dead + "-0.tmp.part"};
   for (const std::string& name : kept) leave(folder.dir + name, 100, 120);
@@ -798,7 +808,5 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
                   naming(message_extracting, "donor.nds"), message_rebuilding,
                   message_download_play, message_success}),
             output);
-  ::kill(sleeper, SIGKILL);
-  ::waitpid(sleeper, nullptr, 0);
   remove_tree(folder.dir);
 }
