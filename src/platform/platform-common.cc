@@ -6,9 +6,17 @@
 bool unnamed_files_enabled = true;
 bool kernel_copy_enabled = true;
 
+namespace {
+
+// What every temporary name of the tool is made of, around its numbers.
+const char* const kTemporaryPrefix = ".brenvik-";
+const char* const kTemporarySuffix = ".tmp";
+
+}  // namespace
+
 std::string temporary_name(const std::string& folder, int attempt) {
-  return folder + ".brenvik-" + std::to_string(process_id()) + "-" +
-         std::to_string(attempt) + ".tmp";
+  return folder + kTemporaryPrefix + std::to_string(process_id()) + "-" +
+         std::to_string(attempt) + kTemporarySuffix;
 }
 
 std::string folder_part(const std::string& path) {
@@ -34,13 +42,13 @@ bool read_digits(const std::string& name, size_t* at, unsigned long* value) {
 }  // namespace
 
 bool is_temporary_name(const std::string& name, unsigned long* pid) {
-  const std::string prefix = ".brenvik-", suffix = ".tmp";
+  const std::string prefix = kTemporaryPrefix;
   if (name.compare(0, prefix.size(), prefix) != 0) return false;
   size_t at = prefix.size();
   unsigned long attempt = 0;
   return read_digits(name, &at, pid) && at < name.size() && name[at++] == '-' &&
          read_digits(name, &at, &attempt) &&
-         name.compare(at, std::string::npos, suffix) == 0;
+         name.compare(at, std::string::npos, kTemporarySuffix) == 0;
 }
 
 namespace {
