@@ -64,7 +64,8 @@ ToolRun start_tool(const std::string& tool, const std::string& dir,
   ::_exit(127);
 }
 
-// What the tool printed and its exit status; -1 when a signal ended it.
+// What the tool printed and its exit status; the signal's number, negated,
+// when a signal ended it.
 int finish_tool(ToolRun run, std::string* output) {
   output->clear();
   char piece[4096];
@@ -74,7 +75,7 @@ int finish_tool(ToolRun run, std::string* output) {
   ::close(run.output);
   int status = 0;
   ::waitpid(run.pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 // True until the process ends; it is not reaped here, so its status stays
@@ -141,7 +142,13 @@ bool interrupt_at(const ToolFolder& folder, int signal_number, long long point,
   }
   ::kill(run.pid, signal_number);
   std::string printed;
-  const bool ended_by_signal = finish_tool(run, &printed) == -1;
+  const int status = finish_tool(run, &printed);
+  // Ended by the signal it was sent, as it would have been without the
+  // tool's handler; never by another (a crash in the handler).
+  const bool ended_by_signal = status < 0;
+  if (ended_by_signal) {
+    EXPECT_EQ(-signal_number, status);
+  }
   const std::vector<std::string> left = list_dir_settled(folder.dir);
   if (left == with_output) {
     EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") == expected);
