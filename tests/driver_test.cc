@@ -510,6 +510,7 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
       {{"--arm7"},
        2,
        std::string("Option --arm7 needs a file!\n\n") + message_usage},
+      {{"--arm7", games + "bin"}, 1, message_usage},
       {{"--arm7=a", "--donor=b", "g.nds"},
        2,
        std::string(message_options_conflict) + message_usage},

@@ -137,6 +137,19 @@ TEST(Rebuild, LengthIsRoundedUpToFourWithFillFromTheInputOrBeyondIt) {
   EXPECT_EQ(in.back(), run.output[run.output.size() - 3]);
   EXPECT_EQ(0xFF, run.output[run.output.size() - 2]);
   EXPECT_EQ(0xFF, run.output.back());
+  // A final chunk of nothing but fill is written whole, and not rounded,
+  // even where the used area reaches its end.
+  in = image_from(R"(
+    size 0xBFE
+    arm7 0x400 0x120
+    fnt 0x600 0x40
+    fat 0x680 0x18
+    used 0xBFE
+    fill 0x698 0xBFE 0
+  )");
+  run = rebuild(in, replacement_binary(0x2F8));
+  ASSERT_EQ(1, run.result);
+  EXPECT_EQ(0x798u + 0x566u, run.output.size());
 }
 
 TEST(Rebuild, ShiftZeroKeepsEveryMovedFieldAndWord) {
