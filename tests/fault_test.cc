@@ -817,3 +817,22 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
             output);
   remove_tree(folder.dir);
 }
+
+// Ctrl+C must stop a run at any point: making a temporary file blocks the
+// signals only for the moment its name is recorded.
+TEST(Faults, MakingATemporaryFileLeavesTheSignalsAsTheyWere) {
+  const std::string dir = make_scratch_dir();
+  for (bool unnamed : {true, false}) {
+    unnamed_files_enabled = unnamed;
+    NewFile file;
+    ASSERT_TRUE(begin_new_file(dir + "game-arm7fixed.nds", &file));
+    sigset_t blocked;
+    ASSERT_EQ(0, ::sigprocmask(SIG_BLOCK, nullptr, &blocked));
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+      EXPECT_FALSE(sigismember(&blocked, signal_number)) << signal_number;
+    abandon_new_file(&file);
+  }
+  unnamed_files_enabled = true;
+  EXPECT_TRUE(list_dir(dir).empty());
+  remove_tree(dir);
+}
