@@ -239,6 +239,17 @@ TEST(Driver, AFolderStandsForTheGamesDirectlyInIt) {
       list_dir(games));
   // A folder with every game in it fixed and no empty one: exit 0.
   EXPECT_EQ(0, run_tool(folder.tool, {"games/"}, folder.dir, &output));
+  EXPECT_NE(std::string::npos, output.find("[1/2] games/A.nds\n\n")) << output;
+
+  // A folder of more games than the process may have files open: each
+  // game's files are closed before the next.
+  std::filesystem::create_directories(folder.dir + "many");
+  for (int i = 0; i < 30; ++i)
+    ASSERT_TRUE(
+        write_bytes(folder.dir + "many/" + std::to_string(i) + ".nds", game));
+  EXPECT_EQ(
+      0, run_tool(folder.tool, {"many"}, folder.dir, &output, "ulimit -n 20;"));
+  EXPECT_NE(std::string::npos, output.find("30 of 30 games fixed.")) << output;
   remove_tree(folder.dir);
 }
 

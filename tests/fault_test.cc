@@ -625,18 +625,22 @@ TEST(Card, OnExfatGamesComeOutAsOnDiskWithTheDonorOnTheCard) {
     std::string output;
     EXPECT_EQ(
         0,
-        run_tool(
-            on_card.tool, {"game.nds"}, on_card.dir, &output,
-            "strace -qq -e trace=rename,renameat,renameat2,fsync,openat -o " +
-                shell_quote(trace)));
+        run_tool(on_card.tool, {"game.nds"}, on_card.dir, &output,
+                 "strace -qq -e "
+                 "trace=fallocate,rename,renameat,renameat2,fsync,openat -o " +
+                     shell_quote(trace)));
     std::ifstream lines(trace);
     std::string calls;
     for (std::string line; std::getline(lines, line);) {
+      // The output's size is asked to be set aside, though exfat-fuse
+      // cannot.
+      if (line.find("fallocate") == 0) calls += "reserve ";
       if (line.find("rename") != std::string::npos) calls += "rename ";
       if (line.find("O_DIRECTORY") != std::string::npos) calls += "folder ";
       if (line.find("fsync") == 0) calls += "fsync ";
     }
     EXPECT_NE(std::string::npos, calls.find("rename folder fsync")) << calls;
+    EXPECT_LT(calls.find("reserve"), calls.find("rename")) << calls;
   }
   remove_tree(disk.dir);
 }
