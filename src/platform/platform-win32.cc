@@ -100,16 +100,12 @@ bool set_delete_on_close(HANDLE handle, bool remove) {
                                       sizeof disposition) != 0;
 }
 
-// Takes the hidden mark off the open file, leaving its other attributes
-// and its times as they are.
+// Takes the hidden mark off the open file, which then has the attributes
+// of any new file, leaving its times as they are. Only set, never read:
+// the handle may write the attributes, not read them.
 bool unhide(HANDLE handle) {
-  FILE_BASIC_INFO info = {};
-  if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &info,
-                                      sizeof info))
-    return false;
   FILE_BASIC_INFO change = {};  // times of 0 stay as they are
-  change.FileAttributes = info.FileAttributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
-  if (change.FileAttributes == 0) change.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  change.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
   return ::SetFileInformationByHandle(handle, FileBasicInfo, &change,
                                       sizeof change) != 0;
 }
