@@ -256,8 +256,9 @@ TEST(Driver, AFolderStandsForTheGamesDirectlyInIt) {
 namespace {
 
 // Runs the tool with standard output (and, unless `input_from_null`,
-// standard input) on a pseudo-terminal, typing `keys` once it has printed
-// `prompt`; returns all it printed there. A tool that prints nothing more
+// standard input) on a pseudo-terminal, typing `keys` each time it has
+// printed `prompt` again, after `before_keys` where given; returns all it
+// printed there. A tool that prints nothing more
 // for half a minute is ended, so a wait that never ends fails instead of
 // hanging; `*ended_by_itself` tells which it was.
 std::string run_on_terminal(const std::string& tool,
@@ -266,7 +267,8 @@ std::string run_on_terminal(const std::string& tool,
                             const std::string& prompt = "",
                             const std::string& keys = "",
                             struct termios* after = nullptr,
-                            bool* ended_by_itself = nullptr) {
+                            bool* ended_by_itself = nullptr,
+                            void (*before_keys)() = nullptr) {
   int terminal = -1;
   pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
@@ -281,6 +283,7 @@ std::string run_on_terminal(const std::string& tool,
   }
   std::string printed;
   bool typed = keys.empty();
+  size_t prompts_answered = 0;
   char piece[4096];
   for (ssize_t n;;) {
     struct pollfd ready = {terminal, POLLIN, 0};
@@ -290,8 +293,15 @@ std::string run_on_terminal(const std::string& tool,
     }
     if ((n = ::read(terminal, piece, sizeof piece)) <= 0) break;
     printed.append(piece, size_t(n));
-    if (!typed && printed.find(prompt) != std::string::npos) {
+    size_t prompts = 0;
+    for (size_t at = 0;
+         !keys.empty() && (at = printed.find(prompt, at)) != std::string::npos;
+         at += prompt.size())
+      ++prompts;
+    if (prompts > prompts_answered) {
+      prompts_answered = prompts;
       if (after) ::tcgetattr(terminal, after);  // as the prompt left it
+      if (before_keys) before_keys();
       typed =
           ::write(terminal, keys.data(), keys.size()) == ssize_t(keys.size());
     }
@@ -349,6 +359,30 @@ TEST(Driver, ALongRebuildShowsItsProgressOnATerminalOnly) {
   remove_tree(folder.dir);
 }
 
+// At a terminal the tool waits for the replacement, as often as it takes.
+TEST(Driver, WaitsAtATerminalUntilAReplacementIsThere) {
+  static ToolFolder folder;
+  folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
+  bool ended = false;
+  const std::string printed = run_on_terminal(
+      folder.tool, {"game.nds"}, folder.dir, false, "Press any key", "x",
+      nullptr, &ended, [] {
+        static int pauses = 0;
+        // Asked twice; the second time there is a binary to take.
+        if (++pauses == 2)
+          write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0));
+      });
+  EXPECT_TRUE(ended) << printed;
+  const std::string asked =
+      std::string(message_place_source) + message_pause + "\n";
+  EXPECT_EQ(says({asked.c_str(), asked.c_str(), message_rebuilding,
+                  message_download_play, message_success, message_pause}) +
+                "\n",
+            as_shown(printed));
+  remove_tree(folder.dir);
+}
+
 TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
   ToolFolder folder = tool_folder();
   bool ended = false;
@@ -362,6 +396,22 @@ TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
                             "\x03", &after);
   EXPECT_NE(std::string::npos, printed.find("Press any key")) << printed;
   EXPECT_TRUE(after.c_lflag & ECHO);
+  EXPECT_TRUE(after.c_lflag & ICANON);
+
+  // Ctrl+C in the middle of a rebuild, before any pause, leaves it as well.
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+  ASSERT_TRUE(write_bytes(folder.dir + "big.nds", image_from(R"(
+    size 0x4800000
+    arm7 0x4000 0x1000
+    fnt 0x5000 0x40
+    fat 0x5040 0x8
+    used 0x4700000
+    words 0x5040 0x6000 0x4700000
+  )")));
+  after = {};
+  printed = run_on_terminal(folder.tool, {"big.nds"}, folder.dir, false,
+                            "Rebuilding game...", "\x03", &after);
+  EXPECT_TRUE(after.c_lflag & ECHO) << printed;
   EXPECT_TRUE(after.c_lflag & ICANON);
   remove_tree(folder.dir);
 }

@@ -14,8 +14,8 @@ TEST(GameList, GamesAreNdsFilesThatAreNoEarlierOutput) {
 }
 
 TEST(GameList, NamesAreOrderedWithAsciiCaseIgnored) {
-  std::vector<std::string> names = {"b.nds", "\xC3\xA9.nds", "A.nds",
-                                    "a.nds", "_.nds",        "Z.nds"};
+  std::vector<std::string> names = {"b.nds", "\xC3\xA9.nds", "a.nds",
+                                    "A.nds", "_.nds",        "Z.nds"};
   std::sort(names.begin(), names.end(), game_name_less);
   EXPECT_EQ((std::vector<std::string>{"_.nds", "A.nds", "a.nds", "b.nds",
                                       "Z.nds", "\xC3\xA9.nds"}),

@@ -110,6 +110,8 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
                           image_from("size 0x1000\narm7 0x800 0x801")));
   ASSERT_TRUE(
       write_bytes(dir + "empty", image_from("size 0x1000\narm7 0x800 0")));
+  ASSERT_TRUE(
+      write_bytes(dir + "exact", image_from("size 0x1000\narm7 0x800 0x800")));
   ASSERT_EQ(0, ::mkfifo((dir + "fifo").c_str(), 0644));
   struct Case {
     const char* file;
@@ -132,6 +134,7 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
       {"outside", Offered::as_donor, Failure::donor_arm7_outside, true, false,
        0x801},
       {"empty", Offered::as_donor, Failure::donor_arm7_empty, true, false, 0},
+      {"exact", Offered::as_donor, Failure::none, true, true, 0x800},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " as " + std::to_string(int(c.offered)));

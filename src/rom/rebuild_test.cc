@@ -304,6 +304,9 @@ TEST(Rebuild, LongTailsGoInWholeChunksAndOnlyTheFinalOneIsTrimmed) {
       {2 * kTailChunk + 0x1000, 0x2000 + kSignatureRoom, false},
       // A final chunk of exactly one full chunk.
       {2 * kTailChunk, kSignatureRoom, true},
+      // A final chunk of one byte, of fill: the signature before it, in a
+      // whole chunk, is not looked at.
+      {2 * kTailChunk + 1, 0x2000 + kSignatureRoom, false},
   };
   std::vector<uint8_t> arm7 = replacement_binary(0x333);
   for (const Case& c : cases) {
