@@ -386,12 +386,15 @@ TEST(Driver, WaitsAtATerminalUntilAReplacementIsThere) {
 TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
   ToolFolder folder = tool_folder();
   bool ended = false;
+  struct termios after = {};
   std::string printed = run_on_terminal(folder.tool, {}, folder.dir, false,
-                                        "Press any key", "x", nullptr, &ended);
+                                        "Press any key", "x", &after, &ended);
   EXPECT_TRUE(ended) << printed;
   EXPECT_EQ(says({message_usage, message_pause}) + "\n", as_shown(printed));
+  EXPECT_TRUE(after.c_lflag & ECHO);
+  EXPECT_TRUE(after.c_lflag & ICANON);
 
-  struct termios after = {};
+  after = {};
   printed = run_on_terminal(folder.tool, {}, folder.dir, false, "Press any key",
                             "\x03", &after);
   EXPECT_NE(std::string::npos, printed.find("Press any key")) << printed;
