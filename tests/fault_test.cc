@@ -469,9 +469,15 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
     ASSERT_TRUE(write_bytes(folder.dir + name, image_from(kSampleGame)));
     std::string output;
     EXPECT_EQ(0, run_tool(folder.tool, {name}, folder.dir, &output));
-    EXPECT_FALSE(
-        file_bytes(folder.dir + std::string(236, 'g') + "-arm7fixed.nds")
-            .empty());
+    const std::string fixed =
+        folder.dir + std::string(236, 'g') + "-arm7fixed.nds";
+    EXPECT_FALSE(file_bytes(fixed).empty());
+    // An ordinary file, as the user's umask makes one.
+    struct stat st;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ASSERT_EQ(0, ::stat(fixed.c_str(), &st));
+    EXPECT_EQ(0666 & ~mask, st.st_mode & 07777);
 
     // A FIFO as the game is refused at once, as an unreadable game is.
     ASSERT_EQ(0, ::mkfifo((folder.dir + "fifo.nds").c_str(), 0644));
@@ -815,11 +821,11 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
   EXPECT_EQ(after, list_dir(folder.dir));
 
   // Beside the tool, before a donor's binary is taken into arm7.bin there.
-  leave(folder.dir + leftover, 100, 120);
+  leave(folder.dir + leftover, 1 << 10, 120);
   ASSERT_TRUE(remove_file(folder.dir + "arm7.bin"));
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
   EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({removed(folder.dir + leftover, "100 bytes").c_str(),
+  EXPECT_EQ(says({removed(folder.dir + leftover, "1 KiB").c_str(),
                   naming(message_extracting, "donor.nds"), message_rebuilding,
                   message_download_play, message_success}),
             output);
