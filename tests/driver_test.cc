@@ -331,21 +331,24 @@ std::string as_shown(std::string printed) {
   return shown + line;
 }
 
+// 72 MiB, past the 64 MiB from which the progress line is shown, and long
+// enough to be interrupted in the middle.
+const char* const kBigGame = R"(
+  size 0x4800000
+  arm7 0x4000 0x1000
+  fnt 0x5000 0x40
+  fat 0x5040 0x8
+  used 0x4700000
+  words 0x5040 0x6000 0x4700000
+  fill 0x4700088 0x4800000 0xFF
+)";
+
 }  // namespace
 
 TEST(Driver, ALongRebuildShowsItsProgressOnATerminalOnly) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
-  // 72 MiB, past the 64 MiB from which the line is shown.
-  ASSERT_TRUE(write_bytes(folder.dir + "big.nds", image_from(R"(
-    size 0x4800000
-    arm7 0x4000 0x1000
-    fnt 0x5000 0x40
-    fat 0x5040 0x8
-    used 0x4700000
-    words 0x5040 0x6000 0x4700000
-    fill 0x4700088 0x4800000 0xFF
-  )")));
+  ASSERT_TRUE(write_bytes(folder.dir + "big.nds", image_from(kBigGame)));
   const std::string printed =
       run_on_terminal(folder.tool, {"big.nds"}, folder.dir, true);
   EXPECT_NE(std::string::npos, printed.find("%  36 of 70 MiB")) << printed;
@@ -403,14 +406,7 @@ TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
 
   // Ctrl+C in the middle of a rebuild, before any pause, leaves it as well.
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
-  ASSERT_TRUE(write_bytes(folder.dir + "big.nds", image_from(R"(
-    size 0x4800000
-    arm7 0x4000 0x1000
-    fnt 0x5000 0x40
-    fat 0x5040 0x8
-    used 0x4700000
-    words 0x5040 0x6000 0x4700000
-  )")));
+  ASSERT_TRUE(write_bytes(folder.dir + "big.nds", image_from(kBigGame)));
   after = {};
   printed = run_on_terminal(folder.tool, {"big.nds"}, folder.dir, false,
                             "Rebuilding game...", "\x03", &after);
