@@ -300,6 +300,14 @@ std::string run_on_terminal(const std::string& tool,
       ++prompts;
     if (prompts > prompts_answered) {
       prompts_answered = prompts;
+      // The pause prints its prompt, then takes the terminal to single
+      // keys; a key typed in between would be echoed.
+      struct termios now = {};
+      for (int wait = 0;
+           prompt == message_pause && wait < 500 &&
+           ::tcgetattr(terminal, &now) == 0 && (now.c_lflag & ICANON);
+           ++wait)
+        ::usleep(10000);
       if (after) ::tcgetattr(terminal, after);  // as the prompt left it
       if (before_keys) before_keys();
       typed =
@@ -369,8 +377,8 @@ TEST(Driver, WaitsAtATerminalUntilAReplacementIsThere) {
   ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   bool ended = false;
   const std::string printed = run_on_terminal(
-      folder.tool, {"game.nds"}, folder.dir, false, "Press any key", "x",
-      nullptr, &ended, [] {
+      folder.tool, {"game.nds"}, folder.dir, false, message_pause, "x", nullptr,
+      &ended, [] {
         static int pauses = 0;
         // Asked twice; the second time there is a binary to take.
         if (++pauses == 2)
@@ -391,7 +399,7 @@ TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
   bool ended = false;
   struct termios after = {};
   std::string printed = run_on_terminal(folder.tool, {}, folder.dir, false,
-                                        "Press any key", "x", &after, &ended);
+                                        message_pause, "x", &after, &ended);
   EXPECT_TRUE(ended) << printed;
   EXPECT_EQ(says({message_usage, message_pause}) + "\n", as_shown(printed));
   EXPECT_TRUE(after.c_lflag & ECHO);
