@@ -55,13 +55,13 @@ Search find_beside_tool(const Options& options, const std::string& donor_path,
   for (;;) {
     if (file_exists(arm7_path)) {
       Candidate binary;
-      Failure failure = look_at_replacement(arm7_path, "arm7.bin",
+      Failure failure = look_at_replacement(arm7_path, kArm7Name,
                                             Offered::as_binary, &binary);
       *r = replacement_of(binary);
       // An arm7.bin that cannot be read is said so by each game.
       if (failure == Failure::arm7_unreadable) return Search::found;
       if (failure == Failure::none) compare_with_donor(donor_path, status, r);
-      return said(failure, "arm7.bin", status);
+      return said(failure, kArm7Name, status);
     }
     if (file_exists(donor_path)) break;
     status.message(message_place_source);
@@ -72,9 +72,9 @@ Search find_beside_tool(const Options& options, const std::string& donor_path,
   }
   if (!options.check) {
     clear_leftovers(arm7_path, false, status);
-    status.message(named(message_extracting, "donor.nds"));
+    status.message(named(message_extracting, kDonorName));
   }
-  return take_donor(donor_path, "donor.nds", arm7_path, options.check, status,
+  return take_donor(donor_path, kDonorName, arm7_path, options.check, status,
                     r);
 }
 
@@ -93,7 +93,7 @@ Search find_replacement(const Options& options, const std::string& program_dir,
   if (!options.donor.empty())
     return take_donor(options.donor, options.donor, "", options.check, status,
                       replacement);
-  arm7_path = program_dir + "arm7.bin";
-  return find_beside_tool(options, program_dir + "donor.nds", status,
+  arm7_path = program_dir + kArm7Name;
+  return find_beside_tool(options, program_dir + kDonorName, status,
                           replacement);
 }

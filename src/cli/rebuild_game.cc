@@ -7,7 +7,7 @@
 int rebuild_game(const std::string& output_path,
                  const std::string& input_path) {
   ConsoleStatus status;
-  const Replacement replacement = replacement_at(arm7_path, "arm7.bin");
+  const Replacement replacement = replacement_at(arm7_path, kArm7Name);
   const Failure failure = rebuild_opened_game(open_game(input_path),
                                               replacement, output_path, status);
   if (failure == Failure::none) return 1;

@@ -128,7 +128,7 @@ Failure extract_arm7(const Candidate& candidate, const std::string& arm7_file,
   if (status != io_ok) {
     abandon_new_file(&out);
   } else if (commit_new_file(&out, arm7_file)) {
-    *replacement = replacement_at(arm7_file, "arm7.bin");
+    *replacement = replacement_at(arm7_file, kArm7Name);
     take_from(donor, replacement);
     return Failure::none;
   }

@@ -9,6 +9,11 @@
 #include "rom/files.h"
 #include "rom/messages.h"
 
+/// The names of the files beside the console tool, which messages use for
+/// a replacement and a donor of no other name.
+inline constexpr char kArm7Name[] = "arm7.bin";
+inline constexpr char kDonorName[] = "donor.nds";
+
 /// The load and entry addresses of a donor's ARM7 binary, which the
 /// binary is built for.
 struct Arm7Addresses {
@@ -23,7 +28,7 @@ struct Arm7Addresses {
 struct Replacement {
   std::string path;
   /// What messages call it: the file as the user gave or picked it.
-  std::string name = "arm7.bin";
+  std::string name = kArm7Name;
   FilePtr scratch{nullptr, std::fclose};
   /// A donor's binary is built for the donor's addresses, which each game
   /// is compared with.
