@@ -63,13 +63,18 @@ struct RecordingStatus : Status {
   void message(const std::string& text) override { heard.push_back(text); }
   bool shows_progress() const override { return showing_progress; }
   void progress(uint64_t done, uint64_t total) override {
-    progress_heard.push_back(done * 100 / total);
+    progress_heard.push_back(done);
+    progress_total = total;
   }
-  void progress_ended() override { ++progress_ends; }
+  void progress_ended() override {
+    ++progress_ends;
+    heard.push_back("(progress ended)");
+  }
 
   bool showing_progress;
   std::vector<std::string> heard;
-  std::vector<uint64_t> progress_heard;  // in percent
+  std::vector<uint64_t> progress_heard;  // bytes done, at each report
+  uint64_t progress_total = 0;
   int progress_ends = 0;
 };
 

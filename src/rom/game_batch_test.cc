@@ -101,6 +101,68 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
   remove_tree(dir);
 }
 
+// A rebuild of more than 64 MiB tells a status that shows progress how far
+// it is, about every 4 MiB and never past the whole, and that it ended,
+// before its outcome is said; on either way of copying.
+TEST(GameBatch, ALongRebuildIsHeardAsItGoesAndEndedBeforeItsOutcome) {
+  const std::string dir = make_scratch_dir();
+  ASSERT_TRUE(write_bytes(dir + "arm7.bin", replacement_binary(0x1000)));
+  const Replacement replacement = replacement_at(dir + "arm7.bin", "arm7.bin");
+  struct Case {
+    uint64_t used;
+    bool shows_progress;
+    bool heard;
+  } cases[] = {
+      {kProgressThreshold, true, false},
+      {kProgressThreshold + 4, true, true},
+      {kProgressThreshold + 4, false, false},
+  };
+  for (const Case& c : cases) {
+    char description[256];
+    std::snprintf(description, sizeof description,
+                  "size %llu\narm7 0x4000 0x1000\nfnt 0x5000 0x40\n"
+                  "fat 0x5040 0x8\nwords 0x5040 0x6000 %llu\nused %llu\n",
+                  (unsigned long long)c.used, (unsigned long long)c.used,
+                  (unsigned long long)c.used);
+    ASSERT_TRUE(write_bytes(dir + "big.nds", image_from(description)));
+    for (bool kernel : {true, false}) {
+      SCOPED_TRACE(std::to_string(c.used) + (kernel ? " kernel" : " plain"));
+      kernel_copy_enabled = kernel;
+      RecordingStatus status(c.shows_progress);
+      GameBatch batch = begin_batch(1, false, false);
+      ASSERT_EQ(Failure::none, fix_next_game(batch, dir + "big.nds", "big",
+                                             replacement, status)
+                                   .failure);
+      struct stat st;
+      ASSERT_EQ(0, ::stat((dir + "big-arm7fixed.nds").c_str(), &st));
+      const uint64_t written = uint64_t(st.st_size);
+      ASSERT_EQ(c.used, written);
+      if (!c.heard) {
+        EXPECT_EQ((std::vector<std::string>{message_rebuilding, kFixed,
+                                            message_success}),
+                  status.heard);
+        EXPECT_TRUE(status.progress_heard.empty());
+        continue;
+      }
+      EXPECT_EQ((std::vector<std::string>{message_rebuilding, kFixed,
+                                          "(progress ended)", message_success}),
+                status.heard);
+      EXPECT_EQ(written, status.progress_total);
+      const size_t steps = written / kProgressStep;
+      EXPECT_LE(steps - 1, status.progress_heard.size());
+      EXPECT_GE(steps, status.progress_heard.size());
+      uint64_t before = 0;
+      for (uint64_t done : status.progress_heard) {
+        EXPECT_LT(before, done);
+        EXPECT_GE(written, done);
+        before = done;
+      }
+    }
+  }
+  kernel_copy_enabled = true;
+  remove_tree(dir);
+}
+
 TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
   const std::string dir = make_scratch_dir();
   ASSERT_TRUE(write_bytes(dir + "bin", replacement_binary(0x2F0)));
