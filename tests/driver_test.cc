@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <filesystem>
 
@@ -115,10 +116,15 @@ TEST(Driver, NamesTheOutputAfterTheInputWhateverItsNameLooksLike) {
                           "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0-arm7fixed.nds")
                    .empty());
 
+  // Four characters are all the suffix takes; with three it would reach
+  // into the folder.
+  ASSERT_TRUE(write_bytes(folder.dir + ".nds", image_from(kSampleGame)));
+  EXPECT_EQ(0, run_tool(folder.tool, {".nds"}, folder.dir, &output));
+  EXPECT_FALSE(file_bytes(folder.dir + "-arm7fixed.nds").empty());
   ASSERT_TRUE(write_bytes(folder.dir + "a.b", image_from(kSampleGame)));
   EXPECT_EQ(1, run_tool(folder.tool, {"a.b"}, folder.dir, &output));
   EXPECT_EQ(says({message_name_too_short}), output);
-  EXPECT_EQ(7u, list_dir(folder.dir).size());
+  EXPECT_EQ(9u, list_dir(folder.dir).size());
   remove_tree(folder.dir);
 }
 
@@ -257,21 +263,26 @@ namespace {
 
 // Runs the tool with standard output (and, unless `input_from_null`,
 // standard input) on a pseudo-terminal, typing `keys` each time it has
-// printed `prompt` again, after `before_keys` where given; returns all it
-// printed there. A tool that prints nothing more
-// for half a minute is ended, so a wait that never ends fails instead of
-// hanging; `*ended_by_itself` tells which it was.
-std::string run_on_terminal(const std::string& tool,
-                            const std::vector<std::string>& args,
-                            const std::string& dir, bool input_from_null,
-                            const std::string& prompt = "",
-                            const std::string& keys = "",
-                            struct termios* after = nullptr,
-                            bool* ended_by_itself = nullptr,
-                            void (*before_keys)() = nullptr) {
-  int terminal = -1;
-  pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+// printed `prompt` again, after `before_keys` where given, and
+// `typed_ahead` before it starts; returns all it printed there. A tool that
+// prints nothing more for half a minute is ended, so a wait that never ends
+// fails instead of hanging; `*ended_by_itself` tells which it was.
+std::string run_on_terminal(
+    const std::string& tool, const std::vector<std::string>& args,
+    const std::string& dir, bool input_from_null,
+    const std::string& prompt = "", const std::string& keys = "",
+    struct termios* after = nullptr, bool* ended_by_itself = nullptr,
+    void (*before_keys)() = nullptr, const std::string& typed_ahead = "") {
+  int terminal = -1, tool_side = -1;
+  if (::openpty(&terminal, &tool_side, nullptr, nullptr, nullptr) != 0)
+    return std::string();
+  if (::write(terminal, typed_ahead.data(), typed_ahead.size()) !=
+      ssize_t(typed_ahead.size()))
+    return std::string();
+  pid_t pid = ::fork();
   if (pid == 0) {
+    ::close(terminal);
+    if (::login_tty(tool_side) != 0) ::_exit(127);
     if (input_from_null) ::freopen("/dev/null", "r", stdin);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
     std::vector<char*> argv = {const_cast<char*>(tool.c_str())};
@@ -281,6 +292,7 @@ std::string run_on_terminal(const std::string& tool,
     ::execv(tool.c_str(), argv.data());
     ::_exit(127);
   }
+  ::close(tool_side);
   std::string printed;
   bool typed = keys.empty();
   size_t prompts_answered = 0;
@@ -388,15 +400,16 @@ TEST(Driver, ALongRebuildShowsItsProgressOnATerminalOnly) {
   remove_tree(folder.dir);
 }
 
-// At a terminal the tool waits for the replacement, as often as it takes.
+// At a terminal the tool waits for the replacement, as often as it takes;
+// each pause takes one key, though an arrow key sends three bytes.
 TEST(Driver, WaitsAtATerminalUntilAReplacementIsThere) {
   static ToolFolder folder;
   folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
   bool ended = false;
   const std::string printed = run_on_terminal(
-      folder.tool, {"game.nds"}, folder.dir, false, message_pause, "x", nullptr,
-      &ended, [] {
+      folder.tool, {"game.nds"}, folder.dir, false, message_pause, "\x1b[A",
+      nullptr, &ended, [] {
         static int pauses = 0;
         // Asked twice; the second time there is a binary to take.
         if (++pauses == 2)
@@ -424,6 +437,18 @@ TEST(Driver, ThePauseTakesOneKeyAndCtrlCThereLeavesTheTerminalAsItWas) {
             as_shown(printed));
   EXPECT_TRUE(after.c_lflag & ECHO);
   EXPECT_TRUE(after.c_lflag & ICANON);
+
+  // A key typed while the tool worked does not answer the pause, and all
+  // that an arrow key sends is taken: nothing is left for the shell.
+  const std::string then_left =
+      shell_quote(folder.tool) +
+      "; stty -icanon min 0 time 0; printf '[left:%s]' \"$(dd bs=64 count=1 "
+      "2>/dev/null)\"";
+  printed =
+      run_on_terminal("/bin/sh", {"-c", then_left}, folder.dir, false,
+                      message_pause, "\x1b[A", nullptr, nullptr, nullptr, "y");
+  EXPECT_EQ(as_shown("y" + says({message_usage, message_pause}) + "\n[left:]"),
+            as_shown(printed));
 
   after = {};
   printed = run_on_terminal(folder.tool, {}, folder.dir, false, "Press any key",

@@ -487,7 +487,8 @@ bool wait_for_key_press(const char* prompt) {
   std::fputs(prompt, stdout);
   std::fflush(stdout);
   // Ctrl+C at the prompt ends the run through the signal handler, which
-  // puts the terminal back as it was.
+  // puts the terminal back as it was. Keys typed while the tool worked are
+  // dropped, so the pause waits for one pressed after the prompt.
   bool raw = ::tcgetattr(STDIN_FILENO, &saved_terminal) == 0;
   if (raw) {
     struct termios single_key = saved_terminal;
@@ -495,13 +496,16 @@ bool wait_for_key_press(const char* prompt) {
     single_key.c_cc[VMIN] = 1;
     single_key.c_cc[VTIME] = 0;
     terminal_changed = 1;
-    raw = ::tcsetattr(STDIN_FILENO, TCSANOW, &single_key) == 0;
+    raw = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &single_key) == 0;
   }
   char key;
   ssize_t n;
   do {
     n = ::read(STDIN_FILENO, &key, 1);
   } while (n < 0 && errno == EINTR);
+  // An arrow or function key sends several bytes at once; the rest of them
+  // would answer the next pause, or reach the shell after the tool.
+  if (raw) ::tcflush(STDIN_FILENO, TCIFLUSH);
   if (raw) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
   terminal_changed = 0;
   std::fputs("\n", stdout);
