@@ -251,6 +251,16 @@ std::string ended_process_id() {
   return std::to_string(pid);
 }
 
+// 2^64 + `pid`: a number that, let wrap round, would name that process.
+std::string past_counter(const std::string& pid) {
+  unsigned __int128 number = (unsigned __int128)1 << 64;
+  number += std::stoul(pid);
+  std::string digits;
+  for (; number != 0; number /= 10)
+    digits.insert(digits.begin(), char('0' + int(number % 10)));
+  return digits;
+}
+
 // Dates what is at `path` `age_seconds` back.
 void age(const std::string& path, int age_seconds) {
   struct timeval now;
@@ -786,12 +796,20 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
   } sleeper;
   const std::string leftover = ".brenvik-" + dead + "-0.tmp";
   leave(folder.dir + leftover, 12 << 10, 120);
-  // A live run's file, one a run elsewhere changed a second ago, another
-  // tool's name, and a folder of a leftover's name stay.
+  // A live run's file, one a run elsewhere changed a second ago, names no
+  // run writes (another tool's, no number, a process id no process has,
+  // one past the counter or a pid_t), and a folder of a leftover's name
+  // stay.
   const std::vector<std::string> kept = {
       ".brenvik-" + std::to_string(sleeper.pid) + "-0.tmp",
-      ".brenvik-" + dead + "-1.tmp", ".brenvik-x-0.tmp",
-      ".brenvik-" + dead + "-0.tmp.part"};
+      ".brenvik-" + dead + "-1.tmp",
+      ".brenvik-x-0.tmp",
+      ".brenvik-" + dead + "-0.tmp.part",
+      ".brenvik--0.tmp",
+      ".brenvik-" + dead + "-.tmp",
+      ".brenvik-0-0.tmp",
+      ".brenvik-" + past_counter(dead) + "-0.tmp",
+      ".brenvik-4294967296" + dead + "-0.tmp"};
   for (const std::string& name : kept) leave(folder.dir + name, 100, 120);
   age(folder.dir + kept[1], 1);
   const std::string folder_named = ".brenvik-" + dead + "-2.tmp";

@@ -27,13 +27,14 @@ std::string folder_part(const std::string& path) {
 namespace {
 
 // Reads the digits of `name` from `*at` on, at least one; false when there
-// are none.
+// are none or their number does not fit.
 bool read_digits(const std::string& name, size_t* at, unsigned long* value) {
   const size_t start = *at;
   unsigned long number = 0;
   for (; *at < name.size() && name[*at] >= '0' && name[*at] <= '9'; ++*at) {
     const unsigned long digit = static_cast<unsigned long>(name[*at] - '0');
-    number = number > (~0ul - digit) / 10 ? ~0ul : number * 10 + digit;
+    if (number > (~0ul - digit) / 10) return false;
+    number = number * 10 + digit;
   }
   *value = number;
   return *at > start;
@@ -46,8 +47,8 @@ bool is_temporary_name(const std::string& name, unsigned long* pid) {
   if (name.compare(0, prefix.size(), prefix) != 0) return false;
   size_t at = prefix.size();
   unsigned long attempt = 0;
-  return read_digits(name, &at, pid) && at < name.size() && name[at++] == '-' &&
-         read_digits(name, &at, &attempt) &&
+  return read_digits(name, &at, pid) && *pid != 0 && at < name.size() &&
+         name[at++] == '-' && read_digits(name, &at, &attempt) &&
          name.compare(at, std::string::npos, kTemporarySuffix) == 0;
 }
 

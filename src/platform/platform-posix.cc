@@ -220,12 +220,12 @@ bool list_folder_files(const std::string& folder,
 
 namespace {
 
-// False only when the system says no process has the id: one that exists
-// but is not ours to signal is running all the same. No process of this
-// machine has an id of 0 or one past what a pid_t holds.
-bool process_running(unsigned long pid) {
-  if (pid == 0 || pid > static_cast<unsigned long>(INT_MAX)) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+// True only when the system says no process has the id: one that exists
+// but is not ours to signal is running all the same. An id past what a
+// pid_t holds is no run's of this machine, and its file no leftover of one.
+bool run_has_ended(unsigned long pid) {
+  if (pid > static_cast<unsigned long>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 }  // namespace
@@ -243,7 +243,7 @@ std::vector<Leftover> leftovers_beside(const std::string& path) {
     const std::string file = folder + entry->d_name;
     struct stat st;
     if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        now - st.st_mtime < kLeftoverQuietSeconds || process_running(pid))
+        now - st.st_mtime < kLeftoverQuietSeconds || !run_has_ended(pid))
       continue;
     leftovers.push_back({file, uint64_t(st.st_size)});
   }

@@ -110,18 +110,17 @@ bool unhide(HANDLE handle) {
                                       sizeof change) != 0;
 }
 
-// False only when the system says no process has the id, or the one that
+// True only when the system says no process has the id, or the one that
 // had it has ended.
-bool process_running(unsigned long pid) {
-  if (pid > 0xFFFFFFFFul) return false;
+bool run_has_ended(unsigned long pid) {
   HANDLE process =
       ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
-  if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
   DWORD code = 0;
-  const bool running =
-      !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+  const bool ended =
+      ::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
   ::CloseHandle(process);
-  return running;
+  return ended;
 }
 
 uint64_t as_u64(DWORD high, DWORD low) { return uint64_t(high) << 32 | low; }
@@ -277,7 +276,7 @@ std::vector<Leftover> leftovers_beside(const std::string& path) {
          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
           FILE_ATTRIBUTE_REPARSE_POINT)) ||
         as_u64(now.dwHighDateTime, now.dwLowDateTime) < written + quiet ||
-        process_running(pid))
+        !run_has_ended(pid))
       continue;
     leftovers.push_back(
         {folder + name, as_u64(found.nFileSizeHigh, found.nFileSizeLow)});

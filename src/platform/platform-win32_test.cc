@@ -125,10 +125,14 @@ TEST(Win32Files, ATemporaryIsHiddenUntilNamedAndOnlyALeftoverIsFound) {
   EXPECT_FALSE(fixed & FILE_ATTRIBUTE_HIDDEN);
 
   // No process has an id this large; of its files only the one that has
-  // stood unchanged counts.
+  // stood unchanged counts. No run has the id 0, or one past a DWORD.
   const std::string gone = ".brenvik-4000000001-";
   ASSERT_TRUE(write_bytes(dir + gone + "0.tmp", {1, 2}));
   age(dir + gone + "0.tmp", 120);
+  for (const char* never : {".brenvik-0-0.tmp", ".brenvik-4294967296-0.tmp"}) {
+    ASSERT_TRUE(write_bytes(dir + never, {1}));
+    age(dir + never, 120);
+  }
   ASSERT_TRUE(write_bytes(dir + gone + "1.tmp", {1, 2}));
   ASSERT_TRUE(::CreateDirectoryW(wide(dir + gone + "2.tmp").c_str(), nullptr));
   age(dir + gone + "2.tmp", 120);

@@ -87,7 +87,8 @@ extern bool unnamed_files_enabled;
 std::string temporary_name(const std::string& folder, int attempt);
 
 /// True when `name` is exactly `.brenvik-<digits>-<digits>.tmp`, the name
-/// `temporary_name` gives; `*pid` is then its first number (saturated).
+/// `temporary_name` gives, its first number one a process can have: not 0,
+/// and held by an unsigned long. `*pid` is then that number.
 bool is_temporary_name(const std::string& name, unsigned long* pid);
 
 /// A temporary file a run of the tool left behind when it could not end

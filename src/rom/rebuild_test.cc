@@ -646,6 +646,7 @@ TEST(Rebuild, EveryLimitHoldsAtItsEdgeAndRefusesOneBytePast) {
       {"banner 0x5000", Failure::banner_outside, 0x2F8},
       // A used size of 0 stands for the end of the furthest part.
       {"used 0\nbanner 0x6000", Failure::none, 0x2F8},
+      {"used 0\nwords 0x688 0x7000 0x7100", Failure::none, 0x2F8},
       // The header's 32-bit fields: the used size moves by 0x100.
       {"used 0xFFFFFEFF", Failure::none, 0x2F8},
       {"used 0xFFFFFF00", Failure::too_large, 0x2F8},
