@@ -42,9 +42,10 @@ struct ToolRun {
 // device and standard output into a pipe (a file would fall under the
 // limit too), with writes past `file_size_limit` bytes refused, as a shell
 // with `ulimit -f` starts it: the tool itself must keep SIGXFSZ from
-// ending it.
+// ending it. With `hangups_ignored`, as nohup starts it.
 ToolRun start_tool(const std::string& tool, const std::string& dir,
-                   const std::string& game, rlim_t file_size_limit) {
+                   const std::string& game, rlim_t file_size_limit,
+                   bool hangups_ignored = false) {
   int pipe_ends[2];
   if (::pipe(pipe_ends) != 0) return {-1, -1};
   pid_t pid = ::fork();
@@ -59,6 +60,7 @@ ToolRun start_tool(const std::string& tool, const std::string& dir,
   ::close(pipe_ends[0]);
   struct rlimit limit = {file_size_limit, file_size_limit};
   if (file_size_limit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limit);
+  if (hangups_ignored) ::signal(SIGHUP, SIG_IGN);
   ::execl(tool.c_str(), tool.c_str(), game.c_str(),
           static_cast<char*>(nullptr));
   ::_exit(127);
@@ -366,6 +368,8 @@ TEST(Faults, ACallThatFailsOnceFailsTheRunCleanlyOrPasses) {
           }
           if (status >= 100) break;  // the run made fewer such calls
         }
+        // Every run makes each kind of call, and the first of them fails.
+        EXPECT_LT(1, n) << "no " << call << " failed";
         swept += " " + std::string(call) + " " + std::to_string(n - 1) + " (" +
                  std::to_string(failed) + " failed)";
       }
@@ -444,6 +448,30 @@ TEST(Faults,
     }
   }
   std::printf("[ note ] the runs:%s\n", outcomes.c_str());
+}
+
+// Started by nohup, a run outlives the terminal that started it: the
+// hang-up it was told to ignore stays ignored, and the output comes whole.
+TEST(Faults, StartedWithHangUpsIgnoredARunOutlivesItsTerminal) {
+  const std::vector<uint8_t> game = image_from(kLongGame);
+  const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
+  bool trimmed = false;
+  const std::vector<uint8_t> expected = reference_rebuild(game, arm7, &trimmed);
+  ToolFolder folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", game));
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", arm7));
+  ToolRun run =
+      start_tool(folder.tool, folder.dir, "game.nds", RLIM_INFINITY, true);
+  while (bytes_being_written(run.pid) < (long long)expected.size() / 4 &&
+         still_running(run.pid)) {
+  }
+  ::kill(run.pid, SIGHUP);
+  std::string printed;
+  EXPECT_EQ(0, finish_tool(run, &printed));
+  EXPECT_EQ(says({message_rebuilding, message_download_play, message_success}),
+            printed);
+  EXPECT_TRUE(file_bytes(folder.dir + "game-arm7fixed.nds") == expected);
+  remove_tree(folder.dir);
 }
 
 TEST(Faults, AClosedOutputPipeDoesNotStopTheRebuild) {
@@ -638,29 +666,36 @@ TEST(Card, OnExfatGamesComeOutAsOnDiskWithTheDonorOnTheCard) {
   EXPECT_EQ(list_dir(disk.dir), list_dir_settled(on_card.dir));
   EXPECT_EQ(game, file_bytes(on_card.dir + "game.nds"));
 
-  // Success is said only once the new name is on the card: the folder is
-  // flushed after the rename.
+  // Success is said only once the new name is on the card, or the disk:
+  // the folder is flushed after the rename, or the link that names a file
+  // made without a name.
   if (sh("command -v strace")) {
-    const std::string trace = disk.dir + "trace";
-    std::string output;
-    EXPECT_EQ(
-        0,
-        run_tool(on_card.tool, {"game.nds"}, on_card.dir, &output,
-                 "strace -qq -e "
-                 "trace=fallocate,rename,renameat,renameat2,fsync,openat -o " +
-                     shell_quote(trace)));
-    std::ifstream lines(trace);
-    std::string calls;
-    for (std::string line; std::getline(lines, line);) {
-      // The output's size is asked to be set aside, though exfat-fuse
-      // cannot.
-      if (line.find("fallocate") == 0) calls += "reserve ";
-      if (line.find("rename") != std::string::npos) calls += "rename ";
-      if (line.find("O_DIRECTORY") != std::string::npos) calls += "folder ";
-      if (line.find("fsync") == 0) calls += "fsync ";
+    for (const ToolFolder* folder : {&on_card, &disk}) {
+      const std::string trace = disk.dir + "trace";
+      std::string output;
+      EXPECT_EQ(0, run_tool(folder->tool, {"game.nds"}, folder->dir, &output,
+                            "strace -qq -e trace=fallocate,rename,renameat,"
+                            "renameat2,linkat,fsync,openat -o " +
+                                shell_quote(trace)));
+      std::ifstream lines(trace);
+      std::string calls;
+      for (std::string line; std::getline(lines, line);) {
+        // The output's size is asked to be set aside, though exfat-fuse
+        // cannot.
+        if (line.find("fallocate") == 0) calls += "reserve ";
+        if (line.find("rename") != std::string::npos) calls += "rename ";
+        if (line.find("linkat") == 0) calls += "link ";
+        if (line.find("O_DIRECTORY") != std::string::npos) calls += "folder ";
+        if (line.find("fsync") == 0) calls += "fsync ";
+      }
+      const std::string named = folder == &disk ? "link" : "rename";
+      EXPECT_NE(std::string::npos, calls.find(named + " folder fsync"))
+          << calls;
+      if (folder == &on_card) {
+        EXPECT_LT(calls.find("reserve"), calls.find(named)) << calls;
+      }
+      remove_file(trace);
     }
-    EXPECT_NE(std::string::npos, calls.find("rename folder fsync")) << calls;
-    EXPECT_LT(calls.find("reserve"), calls.find("rename")) << calls;
   }
   remove_tree(disk.dir);
 }
@@ -770,6 +805,21 @@ TEST(Card, TooSmallForTheOutputIsRefusedBeforeAnythingIsWritten) {
         EXPECT_EQ(std::string::npos, line.find("O_TMPFILE")) << line;
       }
     }
+
+    // A donor's binary taken for one run goes to a scratch file in TMPDIR,
+    // here the card: one without a name, or unlinked at once, so nothing
+    // of it stays. One that does not fit is said, with where it was put.
+    ASSERT_TRUE(write_bytes(tool.dir + "game.nds", image_from(kSampleGame)));
+    ASSERT_TRUE(write_bytes(tool.dir + "donor.nds", image_from(kSampleDonor)));
+    ASSERT_TRUE(write_bytes(tool.dir + "large.nds",
+                            image_from("size 0xD00000\narm7 0x4000 0xC00000")));
+    const std::string scratch_on_card = "TMPDIR=" + shell_quote(card.dir);
+    EXPECT_EQ(0, run_tool(tool.tool, {"--donor", "donor.nds", "game.nds"},
+                          tool.dir, &output, scratch_on_card));
+    EXPECT_EQ(1, run_tool(tool.tool, {"--donor", "large.nds", "game.nds"},
+                          tool.dir, &output, scratch_on_card));
+    EXPECT_EQ(says({naming(message_scratch_unavailable, card.dir)}), output);
+    EXPECT_EQ(std::vector<std::string>{"game.nds"}, list_dir_settled(card.dir));
     remove_tree(tool.dir);
   }
 }
@@ -839,14 +889,19 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
   EXPECT_EQ(after, list_dir(folder.dir));
 
   // Beside the tool, before a donor's binary is taken into arm7.bin there.
-  leave(folder.dir + leftover, 1 << 10, 120);
-  ASSERT_TRUE(remove_file(folder.dir + "arm7.bin"));
   ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(kSampleDonor)));
-  EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({removed(folder.dir + leftover, "1 KiB").c_str(),
-                  naming(message_extracting, "donor.nds"), message_rebuilding,
-                  message_download_play, message_success}),
-            output);
+  for (const auto& [size, said] :
+       {std::pair<int, const char*>{1 << 20, "1 MiB"},
+        {1 << 10, "1 KiB"},
+        {1023, "1023 bytes"}}) {
+    leave(folder.dir + leftover, size, 120);
+    ASSERT_TRUE(remove_file(folder.dir + "arm7.bin"));
+    EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
+    EXPECT_EQ(says({removed(folder.dir + leftover, said).c_str(),
+                    naming(message_extracting, "donor.nds"), message_rebuilding,
+                    message_download_play, message_success}),
+              output);
+  }
   remove_tree(folder.dir);
 }
 

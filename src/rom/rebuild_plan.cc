@@ -250,8 +250,9 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
       header_regions(header, input, input_size, regions);
   FileScan files = {input, buffer, buffer_size, {0, false}};
 
-  // The files first: each must lie where the rebuild keeps it, and the
-  // furthest of them, the banner and the FAT stand in for a used size of 0.
+  // The files first: each must lie where the rebuild keeps it. A used size
+  // of 0 says nothing of where the game ends; the furthest of its files,
+  // its FAT and every DS part the header names stand in for it.
   if (Failure failure = scan_files(p, files, kNoLimit);
       failure != Failure::none)
     return failure;
@@ -259,7 +260,7 @@ Failure plan_rebuild(const CartridgeHeader& header, std::FILE* input,
   if (used_area == 0) {
     used_area = std::max(files.reach.end, p.old_fat_end);
     for (size_t i = 0; i < region_count; ++i)
-      if (regions[i].offset_field == f::banner_offset && regions[i].whole)
+      if (!regions[i].dsi && regions[i].whole)
         used_area = std::max(used_area, regions[i].end);
   }
 

@@ -640,6 +640,10 @@ TEST(Rebuild, EveryLimitHoldsAtItsEdgeAndRefusesOneBytePast) {
       {"field 0x50 0x3E1\nfield 0x54 0x20",
        Failure::arm9_overlays_in_replaced_stretch, 0x2F8},
       {"field 0x50 0x600\nfield 0x54 0x20", Failure::none, 0x2F8},
+      // An empty table is no part, wherever its offset points.
+      {"field 0x50 0x500\nfield 0x54 0", Failure::none, 0x2F8},
+      {"field 0x50 0x500\nfield 0x54 1",
+       Failure::arm9_overlays_in_replaced_stretch, 0x2F8},
       {"field 0x50 0x5FF\nfield 0x54 0x20",
        Failure::arm9_overlays_in_replaced_stretch, 0x2F8},
       {"banner 0x4FFF", Failure::none, 0x2F8},
@@ -647,6 +651,7 @@ TEST(Rebuild, EveryLimitHoldsAtItsEdgeAndRefusesOneBytePast) {
       // A used size of 0 stands for the end of the furthest part.
       {"used 0\nbanner 0x6000", Failure::none, 0x2F8},
       {"used 0\nwords 0x688 0x7000 0x7100", Failure::none, 0x2F8},
+      {"used 0\nfield 0x160 0x7000\nfield 0x164 0x100", Failure::none, 0x2F8},
       // The header's 32-bit fields: the used size moves by 0x100.
       {"used 0xFFFFFEFF", Failure::none, 0x2F8},
       {"used 0xFFFFFF00", Failure::too_large, 0x2F8},
@@ -683,15 +688,21 @@ TEST(Rebuild, EveryLimitHoldsAtItsEdgeAndRefusesOneBytePast) {
 }
 
 TEST(Rebuild, ADsiCartridgeKeepsItsDsiAreaWhereItIs) {
+  // Also where the used size is 0: the DSi area is no part of the DS game
+  // that size stands for.
+  for (const std::string& used : {"", "used 0"}) {
+    SCOPED_TRACE(used);
+    std::vector<uint8_t> in = image_from(kDsiCartridge + used);
+    RebuildRun run = rebuild(in, replacement_binary(0x2F8));
+    ASSERT_EQ(1, run.result);
+    ASSERT_EQ(in.size(), run.output.size());
+    EXPECT_TRUE(std::equal(in.begin() + 0x80000, in.end(),
+                           run.output.begin() + 0x80000));
+    EXPECT_TRUE(std::equal(in.begin() + 0x1C0, in.begin() + 0x200,
+                           run.output.begin() + 0x1C0));
+    EXPECT_EQ(0x88000u, field(run.output, 0x210));
+  }
   std::vector<uint8_t> in = image_from(kDsiCartridge);
-  RebuildRun run = rebuild(in, replacement_binary(0x2F8));
-  ASSERT_EQ(1, run.result);
-  ASSERT_EQ(in.size(), run.output.size());
-  EXPECT_TRUE(
-      std::equal(in.begin() + 0x80000, in.end(), run.output.begin() + 0x80000));
-  EXPECT_TRUE(std::equal(in.begin() + 0x1C0, in.begin() + 0x200,
-                         run.output.begin() + 0x1C0));
-  EXPECT_EQ(0x88000u, field(run.output, 0x210));
 
   // A binary that would carry the DS part past the 512 KiB boundary.
   RebuildRun overrun = rebuild(in, replacement_binary(0x7F800));
