@@ -726,6 +726,28 @@ TEST(Card, InterruptedOnExfatLeavesNothingBehind) {
   std::printf("[ note ] the runs on exFAT:%s\n", outcomes.c_str());
 }
 
+// A card whose lock switch is on takes nothing: the run says so and
+// leaves it as it was, on either way of writing.
+TEST(Card, ALockedCardIsSaidAndLeftAsItWas) {
+  ScratchMount card("tmpfs", 8);
+  if (card.dir.empty()) GTEST_SKIP() << card.why;
+  const std::vector<uint8_t> game = image_from(kSampleGame);
+  ASSERT_TRUE(write_bytes(card.dir + "game.nds", game));
+  ASSERT_TRUE(sh("mount -o remount,ro " + shell_quote(card.dir)));
+  for (const char* binary : {BRENVIK_BINARY, BRENVIK_NAMED_TEMPORARY_BINARY}) {
+    SCOPED_TRACE(binary);
+    ToolFolder tool = tool_folder(binary);
+    ASSERT_TRUE(write_bytes(tool.dir + "arm7.bin", replacement_binary(0x2F0)));
+    std::string output;
+    EXPECT_EQ(1,
+              run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output));
+    EXPECT_EQ(says({message_rebuilding, message_output_failed}), output);
+    EXPECT_EQ(std::vector<std::string>{"game.nds"}, list_dir(card.dir));
+    remove_tree(tool.dir);
+  }
+  EXPECT_EQ(game, file_bytes(card.dir + "game.nds"));
+}
+
 // A card filled by what a run cut short left: the next run clears it
 // first, and the game fits.
 TEST(Card, ALeftoverThatFillsTheCardIsClearedAndTheGameFits) {

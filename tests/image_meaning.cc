@@ -111,6 +111,11 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
     if (r.needs <= level)
       lost += find(r.name, in, u32(in, r.offset_field), out,
                    u32(out, r.offset_field), u32(in, r.size_field), rewritten);
+  // The stretch of the DSi part its digests cover is no region of its own,
+  // but it names bytes all the same, which must still be there.
+  if (dsi)
+    lost += find("the DSi part the digests cover", in, u32(in, 0x1E8), out,
+                 u32(out, 0x1E8), u32(in, 0x1EC), rewritten);
   const uint64_t banner = u32(in, 0x68);
   if (banner != 0)
     lost += find("the banner", in, banner, out, u32(out, 0x68),

@@ -11,8 +11,9 @@
 /// What the rebuild of `input` around `arm7` into `output` lost, one line a
 /// loss; empty when nothing was. Every region the input header names that
 /// lies wholly inside the input (ARM9 binary, overlay tables, FNT, banner,
-/// debug ROM, and on DSi images the DSi binaries, digest tables and
-/// modcrypt areas), every file its FAT names and its Download Play
+/// debug ROM, and on DSi images the DSi binaries, digest tables, the DSi
+/// part the digests cover and the modcrypt areas), every file its FAT
+/// names and its Download Play
 /// signature must be found, byte for byte, where the output header names
 /// them; the new binary must stand where the output header says; the
 /// output must reach its used size and DSi total size wherever the input

@@ -47,8 +47,7 @@ int run_driver(const std::vector<std::string>& args) {
   const std::string program_dir = tool_directory(args.empty() ? "" : args[0]);
   status.message(message_banner);
   Options options;
-  if (int exit_status = parse_options(args, status, &options); exit_status >= 0)
-    return exit_status;
+  if (!parse_options(args, status, &options)) return kBadOptions;
   if (options.version) return 0;
   if (options.help) {
     status.message(message_usage);

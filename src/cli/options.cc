@@ -5,15 +5,15 @@
 
 namespace {
 
-int bad_options(Status& status) {
+bool bad_options(Status& status) {
   status.message(message_usage);
-  return kBadOptions;
+  return false;
 }
 
 }  // namespace
 
-int parse_options(const std::vector<std::string>& args, Status& status,
-                  Options* options) {
+bool parse_options(const std::vector<std::string>& args, Status& status,
+                   Options* options) {
   size_t i = 1;
   for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -54,5 +54,5 @@ int parse_options(const std::vector<std::string>& args, Status& status,
     return bad_options(status);
   }
   options->games.assign(args.begin() + i, args.end());
-  return -1;
+  return true;
 }

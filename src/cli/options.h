@@ -22,9 +22,10 @@ struct Options {
 };
 
 /// Reads the options in front of the games of `args` (`args[0]` the
-/// tool's path) into `*options`. Returns -1 when the run goes on, or the
-/// exit status after saying through `status` what is wrong, with the usage.
-int parse_options(const std::vector<std::string>& args, Status& status,
-                  Options* options);
+/// tool's path) into `*options`. False, after saying through `status` what
+/// is wrong, with the usage, when they are wrong: the run ends with
+/// `kBadOptions`.
+bool parse_options(const std::vector<std::string>& args, Status& status,
+                   Options* options);
 
 #endif  // BRENVIK_CLI_OPTIONS_H_

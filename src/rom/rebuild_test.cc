@@ -546,6 +546,8 @@ TEST(Rebuild, EveryPartOfTheGameIsFoundWhereTheNewHeaderNamesIt) {
          field 0x1CC 0x15C
          field 0x1D0 0x1400
          field 0x1DC 0xE94
+         field 0x1E8 0x1000
+         field 0x1EC 0x1294
          field 0x210 0x2800
          fill 0x2294 0x2800 0
        )"},
