@@ -95,13 +95,16 @@ TEST(Driver, ARunThatFixesNothingSaysWhyAndLeavesTheFolderAsItWas) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.said.back());
     ToolFolder folder = tool_folder();
-    if (c.donor)
+    if (c.donor) {
       ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", image_from(c.donor)));
-    if (c.game)
+    }
+    if (c.game) {
       ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(c.game)));
-    if (c.arm7)
+    }
+    if (c.arm7) {
       ASSERT_TRUE(
           write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+    }
     const std::vector<std::string> before = list_dir(folder.dir);
     std::string output, expected = says({});
     for (const char* message : c.said) expected += message;

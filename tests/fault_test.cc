@@ -808,17 +808,22 @@ TEST(Card, TooSmallFullOrLockedIsSaidAndLeftAsItWas) {
 
     // A donor's binary taken for one run goes to a scratch file in TMPDIR,
     // here the card: one without a name, or unlinked at once, so nothing
-    // of it stays. One that does not fit is said, with where it was put.
+    // of it stays. One that does not fit is said, with where it was put
+    // (on tmpfs, which refuses the write itself; exfat-fuse may take it
+    // into the cache and fail only the write-back).
     ASSERT_TRUE(write_bytes(tool.dir + "game.nds", image_from(kSampleGame)));
     ASSERT_TRUE(write_bytes(tool.dir + "donor.nds", image_from(kSampleDonor)));
-    ASSERT_TRUE(write_bytes(tool.dir + "large.nds",
-                            image_from("size 0xD00000\narm7 0x4000 0xC00000")));
     const std::string scratch_on_card = "TMPDIR=" + shell_quote(card.dir);
     EXPECT_EQ(0, run_tool(tool.tool, {"--donor", "donor.nds", "game.nds"},
                           tool.dir, &output, scratch_on_card));
-    EXPECT_EQ(1, run_tool(tool.tool, {"--donor", "large.nds", "game.nds"},
-                          tool.dir, &output, scratch_on_card));
-    EXPECT_EQ(says({naming(message_scratch_unavailable, card.dir)}), output);
+    if (kind == std::string("tmpfs")) {
+      ASSERT_TRUE(
+          write_bytes(tool.dir + "large.nds",
+                      image_from("size 0xD00000\narm7 0x4000 0xC00000")));
+      EXPECT_EQ(1, run_tool(tool.tool, {"--donor", "large.nds", "game.nds"},
+                            tool.dir, &output, scratch_on_card));
+      EXPECT_EQ(says({naming(message_scratch_unavailable, card.dir)}), output);
+    }
     EXPECT_EQ(std::vector<std::string>{"game.nds"}, list_dir_settled(card.dir));
 
     // A card whose lock switch is on takes nothing, not even a game that

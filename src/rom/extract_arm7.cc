@@ -17,7 +17,7 @@ struct Donor {
   FilePtr file{nullptr, std::fclose};
   uint32_t arm7_rom_offset = 0;
   uint32_t arm7_size = 0;
-  Arm7Addresses addresses = {0, 0};
+  Arm7Addresses addresses = {};
 };
 
 Failure open_donor(const std::string& donor_path, Donor* donor) {

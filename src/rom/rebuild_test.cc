@@ -692,7 +692,7 @@ TEST(Rebuild, EveryLimitHoldsAtItsEdgeAndRefusesOneBytePast) {
 TEST(Rebuild, ADsiCartridgeKeepsItsDsiAreaWhereItIs) {
   // Also where the used size is 0: the DSi area is no part of the DS game
   // that size stands for.
-  for (const std::string& used : {"", "used 0"}) {
+  for (const char* used : {"", "used 0"}) {
     SCOPED_TRACE(used);
     std::vector<uint8_t> in = image_from(kDsiCartridge + used);
     RebuildRun run = rebuild(in, replacement_binary(0x2F8));

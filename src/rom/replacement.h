@@ -33,7 +33,7 @@ struct Replacement {
   /// A donor's binary is built for the donor's addresses, which each game
   /// is compared with.
   bool from_donor = false;
-  Arm7Addresses donor = {0, 0};
+  Arm7Addresses donor = {};
   /// The binary's size as found when it was settled; only --check, which
   /// opens nothing, plans with it. Not known for a file that could not be
   /// read then.
@@ -65,7 +65,7 @@ struct Candidate {
   /// a binary that cannot be read.
   bool size_known = false;
   uint64_t size = 0;
-  Arm7Addresses addresses = {0, 0};  // a donor's
+  Arm7Addresses addresses = {};  // a donor's
 };
 
 /// Sorts the file at `path`, named `name`, offered as `offered`, into a

@@ -39,7 +39,7 @@ struct PageStatus : Status {
 PageStatus page_status;
 
 // What `brenvik_take_replacement` found out, read back by the two getters.
-Arm7Addresses taken_addresses = {0, 0};
+Arm7Addresses taken_addresses = {};
 
 // A batch the page holds through its handle, with the output of its latest
 // game for `brenvik_batch_output`.
