@@ -112,10 +112,16 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
       lost += find(r.name, in, u32(in, r.offset_field), out,
                    u32(out, r.offset_field), u32(in, r.size_field), rewritten);
   // The stretch of the DSi part its digests cover is no region of its own,
-  // but it names bytes all the same, which must still be there.
-  if (dsi)
-    lost += find("the DSi part the digests cover", in, u32(in, 0x1E8), out,
-                 u32(out, 0x1E8), u32(in, 0x1EC), rewritten);
+  // but where it lies among the DSi binaries it describes them, and must
+  // still describe the same bytes.
+  const uint64_t covered = u32(in, 0x1E8), covered_size = u32(in, 0x1EC);
+  const uint64_t arm9i = u32(in, 0x1C0), arm7i = u32(in, 0x1D0);
+  const uint64_t dsi_end =
+      std::max(arm9i + u32(in, 0x1CC), arm7i + u32(in, 0x1DC));
+  if (dsi && u32(in, 0x1CC) != 0 && u32(in, 0x1DC) != 0 &&
+      covered >= std::min(arm9i, arm7i) && covered + covered_size <= dsi_end)
+    lost += find("the DSi part the digests cover", in, covered, out,
+                 u32(out, 0x1E8), covered_size, rewritten);
   const uint64_t banner = u32(in, 0x68);
   if (banner != 0)
     lost += find("the banner", in, banner, out, u32(out, 0x68),
