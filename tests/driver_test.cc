@@ -117,6 +117,55 @@ TEST(Driver, ARunThatFixesNothingSaysWhyAndLeavesTheFolderAsItWas) {
   }
 }
 
+TEST(Driver, NamesTheOutputAfterTheInputWhateverItsNameLooksLike) {
+  ToolFolder folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+  ASSERT_TRUE(write_bytes(folder.dir + "My Game.NDS", image_from(kSampleGame)));
+  ASSERT_TRUE(
+      write_bytes(folder.dir + "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds",
+                  image_from(kSampleGame)));
+  std::string output;
+  // A closing quote after a backslash reaches the tool as a quote.
+  EXPECT_EQ(0, run_tool(folder.tool, {"\"My Game.NDS\""}, folder.dir, &output));
+  EXPECT_EQ(0,
+            run_tool(folder.tool, {"\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.nds"},
+                     folder.dir, &output));
+  EXPECT_FALSE(file_bytes(folder.dir + "My Game-arm7fixed.nds").empty());
+  EXPECT_FALSE(file_bytes(folder.dir +
+                          "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0-arm7fixed.nds")
+                   .empty());
+
+  // Four characters are all the suffix takes; with three it would reach
+  // into the folder.
+  ASSERT_TRUE(write_bytes(folder.dir + ".nds", image_from(kSampleGame)));
+  EXPECT_EQ(0, run_tool(folder.tool, {".nds"}, folder.dir, &output));
+  EXPECT_FALSE(file_bytes(folder.dir + "-arm7fixed.nds").empty());
+  ASSERT_TRUE(write_bytes(folder.dir + "a.b", image_from(kSampleGame)));
+  EXPECT_EQ(1, run_tool(folder.tool, {"a.b"}, folder.dir, &output));
+  EXPECT_EQ(says({message_name_too_short}), output);
+  EXPECT_EQ(9u, list_dir(folder.dir).size());
+  remove_tree(folder.dir);
+}
+
+TEST(Driver, ReplacesAnOldOutputAndRemovesItWhenTheInputIsUnreadable) {
+  ToolFolder folder = tool_folder();
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
+  ASSERT_TRUE(write_bytes(folder.dir + "game.nds", image_from(kSampleGame)));
+  ASSERT_TRUE(write_bytes(folder.dir + "game-arm7fixed.nds", {9, 9, 9}));
+  std::string output;
+  EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));
+  std::vector<uint8_t> fixed = file_bytes(folder.dir + "game-arm7fixed.nds");
+  EXPECT_GT(fixed.size(), 0x1000u);
+
+  ASSERT_TRUE(write_bytes(folder.dir + "gone-arm7fixed.nds", {9, 9, 9}));
+  EXPECT_EQ(1, run_tool(folder.tool, {"gone.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({message_rebuilding, message_game_unopenable}), output);
+  EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik",
+                                      "game-arm7fixed.nds", "game.nds"}),
+            list_dir(folder.dir));
+  remove_tree(folder.dir);
+}
+
 TEST(Driver, StartedThroughPathFindsItsFilesBesideTheExecutable) {
   ToolFolder folder = tool_folder();
   ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", replacement_binary(0x2F0)));
