@@ -115,11 +115,12 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
   // but where it lies among the DSi binaries it describes them, and must
   // still describe the same bytes.
   const uint64_t covered = u32(in, 0x1E8), covered_size = u32(in, 0x1EC);
-  const uint64_t arm9i = u32(in, 0x1C0), arm7i = u32(in, 0x1D0);
-  const uint64_t dsi_end =
-      std::max(arm9i + u32(in, 0x1CC), arm7i + u32(in, 0x1DC));
-  if (dsi && u32(in, 0x1CC) != 0 && u32(in, 0x1DC) != 0 &&
-      covered >= std::min(arm9i, arm7i) && covered + covered_size <= dsi_end)
+  const uint64_t arm9i = u32(in, 0x1C0), arm9i_size = u32(in, 0x1CC);
+  const uint64_t arm7i = u32(in, 0x1D0), arm7i_size = u32(in, 0x1DC);
+  if (dsi && arm9i_size != 0 && arm7i_size != 0 &&
+      covered >= std::min(arm9i, arm7i) &&
+      covered + covered_size <=
+          std::max(arm9i + arm9i_size, arm7i + arm7i_size))
     lost += find("the DSi part the digests cover", in, covered, out,
                  u32(out, 0x1E8), covered_size, rewritten);
   const uint64_t banner = u32(in, 0x68);

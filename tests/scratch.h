@@ -66,16 +66,12 @@ struct RecordingStatus : Status {
     progress_heard.push_back(done);
     progress_total = total;
   }
-  void progress_ended() override {
-    ++progress_ends;
-    heard.push_back("(progress ended)");
-  }
+  void progress_ended() override { heard.push_back("(progress ended)"); }
 
   bool showing_progress;
   std::vector<std::string> heard;
   std::vector<uint64_t> progress_heard;  // bytes done, at each report
   uint64_t progress_total = 0;
-  int progress_ends = 0;
 };
 
 /// Quotes `word` for the POSIX shell.

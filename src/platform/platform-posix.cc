@@ -503,10 +503,12 @@ bool wait_for_key_press(const char* prompt) {
   do {
     n = ::read(STDIN_FILENO, &key, 1);
   } while (n < 0 && errno == EINTR);
-  // An arrow or function key sends several bytes at once; the rest of them
-  // would answer the next pause, or reach the shell after the tool.
-  if (raw) ::tcflush(STDIN_FILENO, TCIFLUSH);
-  if (raw) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  if (raw) {
+    // An arrow or function key sends several bytes at once; the rest of
+    // them would answer the next pause, or reach the shell after the tool.
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  }
   terminal_changed = 0;
   std::fputs("\n", stdout);
   std::fflush(stdout);

@@ -107,7 +107,7 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
 TEST(GameBatch, ALongRebuildIsHeardAsItGoesAndEndedBeforeItsOutcome) {
   const std::string dir = make_scratch_dir();
   ASSERT_TRUE(write_bytes(dir + "arm7.bin", replacement_binary(0x1000)));
-  const Replacement replacement = replacement_at(dir + "arm7.bin", "arm7.bin");
+  const Replacement replacement = replacement_at(dir + "arm7.bin", kArm7Name);
   struct Case {
     uint64_t used;
     bool shows_progress;
@@ -118,13 +118,13 @@ TEST(GameBatch, ALongRebuildIsHeardAsItGoesAndEndedBeforeItsOutcome) {
       {kProgressThreshold + 4, false, false},
   };
   for (const Case& c : cases) {
-    char description[256];
-    std::snprintf(description, sizeof description,
-                  "size %llu\narm7 0x4000 0x1000\nfnt 0x5000 0x40\n"
-                  "fat 0x5040 0x8\nwords 0x5040 0x6000 %llu\nused %llu\n",
-                  (unsigned long long)c.used, (unsigned long long)c.used,
-                  (unsigned long long)c.used);
-    ASSERT_TRUE(write_bytes(dir + "big.nds", image_from(description)));
+    const unsigned long long used = c.used;
+    ASSERT_TRUE(write_bytes(
+        dir + "big.nds",
+        image_from(formatted("size %llu\narm7 0x4000 0x1000\nfnt 0x5000 0x40\n"
+                             "fat 0x5040 0x8\nwords 0x5040 0x6000 %llu\n"
+                             "used %llu\n",
+                             used, used, used))));
     for (bool kernel : {true, false}) {
       SCOPED_TRACE(std::to_string(c.used) + (kernel ? " kernel" : " plain"));
       kernel_copy_enabled = kernel;
