@@ -635,7 +635,12 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
       {{"--arm7", games + "bin"}, 1, message_usage},
       {{"--arm7=a", "--donor=b", "g.nds"},
        2,
-       std::string(message_options_conflict) + message_usage},
+       formatted(message_options_conflict, "--arm7", "--donor") +
+           message_usage},
+      {{"--donor=a", "--donors", "b", "g.nds"},
+       2,
+       formatted(message_options_conflict, "--donor", "--donors") +
+           message_usage},
       {{"--arm7", games + "none", "g.nds"},
        1,
        "The " + games + "none could not be read!\n\n"},

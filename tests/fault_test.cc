@@ -539,7 +539,10 @@ TEST(Faults, LongNamesAndThingsThatAreNotFiles) {
   // --check, which reads no binary, says the same of it.
   EXPECT_EQ(
       1, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir, &output));
-  EXPECT_EQ(says({naming(message_unreadable, "arm7.bin")}), output);
+  EXPECT_EQ(says({"Replacement: arm7.bin, no SDK version.\n\n",
+                  "Game: no SDK version.\n\n",
+                  naming(message_unreadable, "arm7.bin")}),
+            output);
   EXPECT_EQ((std::vector<std::string>{"arm7.bin", "brenvik", "donor.nds",
                                       "game.nds"}),
             list_dir(folder.dir));
@@ -854,7 +857,9 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
   std::string output;
   EXPECT_EQ(
       0, run_tool(folder.tool, {"--check", "game.nds"}, folder.dir, &output));
-  EXPECT_EQ(0u, output.find(says({formatted(message_leftover_would_remove,
+  EXPECT_EQ(0u, output.find(says({"Replacement: arm7.bin, no SDK version.\n\n",
+                                  "Game: no SDK version.\n\n",
+                                  formatted(message_leftover_would_remove,
                                             leftover.c_str(), "12 KiB")
                                       .c_str()})))
       << output;

@@ -25,7 +25,7 @@ bool store_word(std::vector<uint8_t>& image, uint64_t offset, uint64_t value) {
 // Header offsets as the format has them, written out here rather than
 // taken from the tool, so a wrong offset in the tool cannot hide behind
 // the same wrong offset in its test images.
-constexpr uint32_t kArm7Offset = 0x30, kArm7Size = 0x3C, kFntOffset = 0x40,
+constexpr uint32_t kArm9Offset = 0x20, kArm9Size = 0x2C, kArm7Offset = 0x30, kArm7Size = 0x3C, kFntOffset = 0x40,
                    kFntSize = 0x44, kFatOffset = 0x48, kFatSize = 0x4C,
                    kBannerOffset = 0x68, kUsedSize = 0x80;
 
@@ -59,7 +59,27 @@ bool apply_line(const std::string& keyword, const std::vector<uint64_t>& n,
     if (image.size() > 0x12) image[0x12] = 0;
     return true;
   }
+  if (keyword == "arm9") return pair(kArm9Offset, kArm9Size);
   if (keyword == "arm7") return pair(kArm7Offset, kArm7Size);
+  if (keyword == "sdk" || keyword == "footer") {
+    if (image.size() < 0x200 || n.empty()) return false;
+    const uint64_t arm9 = load_u32le(image.data() + kArm9Offset);
+    if (keyword == "footer") {
+      const uint64_t end = arm9 + load_u32le(image.data() + kArm9Size);
+      return n.size() == 1 && store_word(image, end, 0xDEC00621) &&
+             store_word(image, end + 4, n[0]) &&
+             store_word(image, end + 8, 0);
+    }
+    // Module parameters as an official build lays them out: autoload list,
+    // autoload start, BSS, the compressed end, the version, the signature.
+    if (n.size() != 2 && n.size() != 3) return false;
+    const uint64_t words[9] = {0x02100000, 0x02100020, 0x020FF000,
+                               0x02100100, 0x02110000, n.size() == 3 ? n[2] : 0,
+                               n[1],       0xDEC00621, 0x2106C0DE};
+    for (int i = 0; i < 9; ++i)
+      if (!store_word(image, arm9 + n[0] + 4 * i, words[i])) return false;
+    return true;
+  }
   if (keyword == "fnt") return pair(kFntOffset, kFntSize);
   if (keyword == "fat") return pair(kFatOffset, kFatSize);
   if (keyword == "banner") {

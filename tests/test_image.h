@@ -5,6 +5,13 @@
 //                          its offset that is never 0x00 or 0xFF, but
 //                          for the header fields that locate data, which
 //                          start at 0, and the unit code (DS only)
+//   arm9 0x200 0x100       arm9_rom_offset and arm9_size
+//   sdk 0x40 0x04017531 [0x2100000]
+//                          module parameters at that offset into the ARM9
+//                          binary, with that SDK version (and compressed
+//                          static end), plausible addresses and signature
+//   footer 0x40            the ARM9 footer behind the ARM9 binary, pointing
+//                          at its module parameters
 //   arm7 0x400 0x120       arm7_rom_offset and arm7_size
 //   fnt 0x600 0x40         fnt_offset and fnt_size
 //   fat 0x680 0x18         fat_offset and fat_size

@@ -14,6 +14,11 @@ inline constexpr char message_help[] =
     "  --arm7 FILE   use FILE as the arm7 binary; nothing beside the tool is used\n"
     "  --donor FILE  take the arm7 binary from the game image FILE; nothing is\n"
     "                written beside the tool\n"
+    "  --donors FOLDER\n"
+    "                take the game images in FOLDER as donors and use for each\n"
+    "                game the one that fits it best (without --arm7 or --donor,\n"
+    "                a folder named donors beside the tool, when neither\n"
+    "                arm7.bin nor donor.nds is there)\n"
     "  --check       say what would change in each game; write nothing\n"
     "  -h, --help    show this and end\n"
     "  --version     show the version and end\n"
@@ -26,7 +31,7 @@ inline constexpr char message_unknown_option[] = "Unknown option: %s\n\n";
 inline constexpr char message_option_needs_file[] =
     "Option %s needs a file!\n\n";
 inline constexpr char message_options_conflict[] =
-    "Options --arm7 and --donor cannot be used together!\n\n";
+    "Options %s and %s cannot be used together!\n\n";
 inline constexpr char message_no_game_found[] = "No game found in %s!\n\n";
 
 // Where the replacement binary comes from.

@@ -24,11 +24,11 @@ int finish(const Options& options, int status) {
 // The games, each fixed as if alone; several, or any from a folder, are
 // numbered and counted at the end.
 int run_on_games(const Options& options, const GameList& list,
-                 const Replacement& replacement, Status& status) {
+                 ReplacementSet& replacements, Status& status) {
   GameBatch batch =
       begin_batch(list.games.size(), !list.one_game, options.check);
   for (const std::string& game : list.games)
-    fix_next_game(batch, game, game, replacement, status);
+    fix_next_game(batch, game, game, replacements, status);
   finish_batch(batch, status);
   return batch.not_fixed.empty() && !list.empty_folder ? 0 : kNotFixed;
 }
@@ -70,12 +70,12 @@ int run_driver(const std::vector<std::string>& args) {
       return finish(options, kNotFixed);
     }
   }
-  Replacement replacement;
+  ReplacementSet replacements;
   if (!list.games.empty()) {
     const Search search =
-        find_replacement(options, program_dir, status, &replacement);
+        find_replacement(options, program_dir, status, &replacements);
     if (search == Search::failed_paused) return kNotFixed;
     if (search == Search::failed) return finish(options, kNotFixed);
   }
-  return finish(options, run_on_games(options, list, replacement, status));
+  return finish(options, run_on_games(options, list, replacements, status));
 }

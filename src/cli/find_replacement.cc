@@ -1,13 +1,22 @@
+// Brenvik: the console tool's search for the binary it rebuilds with.
 #include "cli/find_replacement.h"
+
+#include <algorithm>
 
 #include "cli/console_messages.h"
 #include "platform/platform.h"
 #include "rom/extract_arm7.h"
 #include "rom/files.h"
+#include "rom/fix_game.h"
 #include "rom/leftovers.h"
 #include "rom/messages.h"
+#include "rom/output_name.h"
 
 namespace {
+
+// The folder beside the tool whose images are donors when there is neither
+// arm7.bin nor donor.nds.
+constexpr char kDonorsFolderName[] = "donors";
 
 // Says what went wrong, if anything, of the file the user knows as `name`,
 // and how the search ends for it.
@@ -23,16 +32,10 @@ Search said(Failure failure, const std::string& name, Status& status) {
 Search take_donor(const std::string& path, const std::string& name,
                   const std::string& arm7_file, bool checking, Status& status,
                   Replacement* r) {
-  Candidate donor;
-  Failure failure = look_at_replacement(path, name, Offered::as_donor, &donor);
-  if (failure == Failure::none) {
-    if (checking)
-      *r = replacement_of(donor);
-    else if (arm7_file.empty())
-      failure = extract_arm7_to_scratch(donor, r);
-    else
-      failure = extract_arm7(donor, arm7_file, r);
-  }
+  Failure failure = look_at_replacement(path, name, Offered::as_donor, r);
+  if (failure == Failure::none && !checking)
+    failure = arm7_file.empty() ? extract_arm7_to_scratch(r)
+                                : extract_arm7(arm7_file, r);
   return said(failure, name, status);
 }
 
@@ -40,30 +43,62 @@ Search take_donor(const std::string& path, const std::string& name,
 // the donor's only when it is the donor's.
 void compare_with_donor(const std::string& donor_path, Status& status,
                         Replacement* r) {
-  Arm7Addresses addresses;
-  if (!is_donor_image(donor_path, &addresses)) return;
+  Replacement donor;
+  if (look_at_replacement(donor_path, kDonorName, Offered::as_either,
+                          &donor) != Failure::none ||
+      !donor.donor_image)
+    return;
   if (arm7_is_donors(arm7_path, donor_path)) {
     r->from_donor = true;
-    r->donor = addresses;
+    r->donor = donor.donor;
+    r->sdk = donor.sdk;
   } else {
     status.message(message_stale_arm7);
   }
 }
 
-Search find_beside_tool(const Options& options, const std::string& donor_path,
-                        Status& status, Replacement* r) {
+// The images directly in `folder` that can be donors, in name order.
+std::vector<std::string> donor_files(const std::string& folder) {
+  std::vector<std::string> names;
+  list_folder_files(folder, &names);
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [](const std::string& n) { return !is_game_name(n); }),
+              names.end());
+  std::sort(names.begin(), names.end(), game_name_less);
+  for (std::string& name : names) name = join_path(folder, name);
+  return names;
+}
+
+// The donors of `folder`, each looked at; a folder with none that can
+// serve ends the search.
+Search take_donors(const std::string& folder,
+                   const std::vector<std::string>& files, Status& status,
+                   ReplacementSet* replacements) {
+  *replacements = look_at_donors(files, folder, status);
+  if (!replacements->choices.empty()) return Search::found;
+  status.message(named(message_no_usable_donor, folder));
+  return Search::failed;
+}
+
+Search find_beside_tool(const Options& options, const std::string& program_dir,
+                        Status& status, ReplacementSet* replacements) {
+  const std::string donor_path = program_dir + kDonorName;
+  const std::string donors_folder = program_dir + kDonorsFolderName;
+  Replacement r;
   for (;;) {
     if (file_exists(arm7_path)) {
-      Candidate binary;
-      Failure failure = look_at_replacement(arm7_path, kArm7Name,
-                                            Offered::as_binary, &binary);
-      *r = replacement_of(binary);
+      Failure failure =
+          look_at_replacement(arm7_path, kArm7Name, Offered::as_binary, &r);
       // An arm7.bin that cannot be read is said so by each game.
+      if (failure == Failure::none) compare_with_donor(donor_path, status, &r);
+      *replacements = single_replacement(std::move(r));
       if (failure == Failure::arm7_unreadable) return Search::found;
-      if (failure == Failure::none) compare_with_donor(donor_path, status, r);
       return said(failure, kArm7Name, status);
     }
     if (file_exists(donor_path)) break;
+    const std::vector<std::string> donors = donor_files(donors_folder);
+    if (!donors.empty())
+      return take_donors(donors_folder, donors, status, replacements);
     status.message(message_place_source);
     // Unattended (no terminal, or its input at an end) the pause returns
     // at once, and asking again would only spin.
@@ -74,26 +109,42 @@ Search find_beside_tool(const Options& options, const std::string& donor_path,
     clear_leftovers(arm7_path, false, status);
     status.message(named(message_extracting, kDonorName));
   }
-  return take_donor(donor_path, kDonorName, arm7_path, options.check, status,
-                    r);
+  const Search search = take_donor(donor_path, kDonorName, arm7_path,
+                                   options.check, status, &r);
+  *replacements = single_replacement(std::move(r));
+  return search;
+}
+
+Search find_source(const Options& options, const std::string& program_dir,
+                   Status& status, ReplacementSet* replacements) {
+  if (!options.donors.empty())
+    return take_donors(options.donors, donor_files(options.donors), status,
+                       replacements);
+  Replacement r;
+  Search search = Search::found;
+  if (!options.arm7.empty()) {
+    arm7_path = options.arm7;
+    search = said(look_at_replacement(arm7_path, options.arm7,
+                                      Offered::as_binary, &r),
+                  options.arm7, status);
+  } else if (!options.donor.empty()) {
+    search = take_donor(options.donor, options.donor, "", options.check,
+                        status, &r);
+  } else {
+    arm7_path = program_dir + kArm7Name;
+    return find_beside_tool(options, program_dir, status, replacements);
+  }
+  *replacements = single_replacement(std::move(r));
+  return search;
 }
 
 }  // namespace
 
 Search find_replacement(const Options& options, const std::string& program_dir,
-                        Status& status, Replacement* replacement) {
-  if (!options.arm7.empty()) {
-    arm7_path = options.arm7;
-    Candidate binary;
-    const Failure failure = look_at_replacement(arm7_path, options.arm7,
-                                                Offered::as_binary, &binary);
-    *replacement = replacement_of(binary);
-    return said(failure, options.arm7, status);
-  }
-  if (!options.donor.empty())
-    return take_donor(options.donor, options.donor, "", options.check, status,
-                      replacement);
-  arm7_path = program_dir + kArm7Name;
-  return find_beside_tool(options, program_dir + kDonorName, status,
-                          replacement);
+                        Status& status, ReplacementSet* replacements) {
+  const Search search =
+      find_source(options, program_dir, status, replacements);
+  if (search == Search::found && options.check && !replacements->several)
+    say_replacement(replacements->choices.front(), status);
+  return search;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/options.h"
-#include "rom/replacement.h"
+#include "rom/replacement_set.h"
 #include "rom/status.h"
 
 /// How the search ended.
@@ -15,13 +15,16 @@ enum class Search {
   failed_paused,  // the same, after a pause that was the run's last
 };
 
-/// The replacement of a run, settled once before any game: the file
+/// The replacements of a run, settled once before any game: the file
 /// --arm7 names; the binary of the image --donor names, in a scratch file;
-/// or, beside the tool in `program_dir`, arm7.bin, or the binary of
-/// donor.nds extracted into arm7.bin (only looked at with --check), waiting
-/// for the user while neither is there. Says through `status` what it does
-/// and what stops it. Sets `arm7_path` where the binary is a file.
+/// the donors in the folder --donors names; or, beside the tool in
+/// `program_dir`, arm7.bin, or the binary of donor.nds extracted into
+/// arm7.bin (only looked at with --check), or the donors in the folder
+/// `donors`, waiting for the user while none of them is there. Says
+/// through `status` what it does and what stops it, and with --check the
+/// single replacement's version. Sets `arm7_path` where the binary is a
+/// file.
 Search find_replacement(const Options& options, const std::string& program_dir,
-                        Status& status, Replacement* replacement);
+                        Status& status, ReplacementSet* replacements);
 
 #endif  // BRENVIK_CLI_FIND_REPLACEMENT_H_

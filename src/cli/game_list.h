@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "rom/output_name.h"
 #include "rom/status.h"
 
 /// The games one run fixes, in order.
@@ -21,13 +22,5 @@ struct GameList {
 /// with its name; for a folder without any it says "No game found in
 /// <folder>!" through `status`.
 GameList list_games(const std::vector<std::string>& arguments, Status& status);
-
-/// True for a name that ends in ".nds", in any case, but not in
-/// "-arm7fixed.nds", the name of an earlier run's output.
-bool is_game_name(const std::string& name);
-
-/// Orders names by their bytes with ASCII letter case ignored, then by
-/// their bytes as they are, so that the order is the same everywhere.
-bool game_name_less(const std::string& a, const std::string& b);
 
 #endif  // BRENVIK_CLI_GAME_LIST_H_

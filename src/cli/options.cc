@@ -3,6 +3,8 @@
 #include "cli/console_messages.h"
 #include "cli/paths.h"
 
+#include <utility>
+
 namespace {
 
 bool bad_options(Status& status) {
@@ -33,6 +35,7 @@ bool parse_options(const std::vector<std::string>& args, Status& status,
       std::string name = arg.substr(0, arg.find('='));
       if (name == "--arm7") file = &options->arm7;
       if (name == "--donor") file = &options->donor;
+      if (name == "--donors") file = &options->donors;
       if (!file) {
         status.message(formatted(message_unknown_option, arg.c_str()));
         return bad_options(status);
@@ -49,9 +52,19 @@ bool parse_options(const std::vector<std::string>& args, Status& status,
       }
     }
   }
-  if (!options->arm7.empty() && !options->donor.empty()) {
-    status.message(message_options_conflict);
-    return bad_options(status);
+  // One source of the replacement at most.
+  const std::pair<const std::string*, const char*> sources[] = {
+      {&options->arm7, "--arm7"},
+      {&options->donor, "--donor"},
+      {&options->donors, "--donors"}};
+  const char* given = nullptr;
+  for (const auto& [value, name] : sources) {
+    if (value->empty()) continue;
+    if (given) {
+      status.message(formatted(message_options_conflict, given, name));
+      return bad_options(status);
+    }
+    given = name;
   }
   options->games.assign(args.begin() + i, args.end());
   return true;

@@ -18,6 +18,7 @@ struct Options {
   bool check = false;
   std::string arm7;   // --arm7 FILE, quotes removed
   std::string donor;  // --donor FILE, quotes removed
+  std::string donors; // --donors FOLDER, quotes removed
   std::vector<std::string> games;
 };
 

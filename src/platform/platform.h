@@ -29,6 +29,10 @@ bool is_special_file(const std::string& path);
 /// True when `path` names a folder.
 bool is_folder(const std::string& path);
 
+/// True when `a` and `b` name the same file, through whatever path or
+/// link; false when either is not there.
+bool same_file(const std::string& a, const std::string& b);
+
 /// The names of the regular files directly in `folder`, in no particular
 /// order; false when the folder cannot be read.
 bool list_folder_files(const std::string& folder,

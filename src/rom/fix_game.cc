@@ -1,51 +1,103 @@
+// Brenvik: fixing one game: the checks before it, the rebuild or its plan,
+// and what the user is told of it.
 #include "rom/fix_game.h"
 
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "rom/leftovers.h"
 #include "rom/output_name.h"
+#include "rom/sdk_version.h"
 
 namespace {
 
 // A binary loaded at another address than it was built for does not run:
 // the game keeps its own addresses in its header, so a donor from another
 // family gives a game that cannot start.
-AddressWarning address_warning(const OpenedGame& game,
+AddressWarning address_warning(const GameFacts& game,
                                const Replacement& replacement) {
   AddressWarning warning;
-  if (!replacement.from_donor ||
-      !game_header_has(game, header_field::arm7_ram_address + 4))
-    return warning;
-  const uint32_t entry =
-      header_u32(game.header, header_field::arm7_entry_address);
-  const uint32_t ram = header_u32(game.header, header_field::arm7_ram_address);
-  if (replacement.donor.ram != ram)
-    warning = {true, replacement.donor.ram, ram};
-  else if (replacement.donor.entry != entry)
-    warning = {true, replacement.donor.entry, entry};
+  if (!replacement.from_donor || !game.addresses_known) return warning;
+  if (replacement.donor.ram != game.addresses.ram)
+    warning = {true, replacement.donor.ram, game.addresses.ram};
+  else if (replacement.donor.entry != game.addresses.entry)
+    warning = {true, replacement.donor.entry, game.addresses.entry};
   return warning;
 }
 
-// The game opened once for the address check and the rebuild, or its plan.
+// What the choice of a donor and the warnings go by, from the game as far
+// as it could be read.
+GameFacts facts_of(const std::string& input_path, const OpenedGame& game) {
+  GameFacts facts;
+  facts.path = input_path;
+  if (game_header_has(game, header_field::arm7_ram_address + 4)) {
+    facts.addresses_known = true;
+    facts.addresses = {
+        header_u32(game.header, header_field::arm7_entry_address),
+        header_u32(game.header, header_field::arm7_ram_address)};
+  }
+  if (game_header_has(game, header_field::arm9_size + 4))
+    facts.sdk = read_sdk_version(
+        game.file.get(), game.size,
+        header_u32(game.header, header_field::arm9_rom_offset),
+        header_u32(game.header, header_field::arm9_size));
+  return facts;
+}
+
+std::string version_text(const SdkVersion& version) {
+  return version.known ? named(message_built_with, sdk_long_text(version))
+                       : std::string(message_no_sdk);
+}
+
+// --check's lines of the game itself: its version, and for a DSi title
+// that its own DSi binary stays.
+void say_game(const OpenedGame& game, const GameFacts& facts, Status& status) {
+  status.message(named(message_check_game, version_text(facts.sdk)));
+  if (game_header_has(game, header_field::unit_code + 1) &&
+      is_dsi_image(game.header))
+    status.message(message_check_dsi_arm7);
+}
+
+void say_warnings(const GameOutcome& outcome, const Replacement& replacement,
+                  const GameFacts& game, Status& status) {
+  if (outcome.warning.given)
+    status.message(formatted(message_address_warning, outcome.warning.donor,
+                             outcome.warning.game));
+  if (outcome.sdk_warning)
+    status.message(formatted(message_sdk5_warning,
+                             sdk_short_text(replacement.sdk).c_str(),
+                             sdk_short_text(game.sdk).c_str()));
+}
+
+// The game opened once for the choice of its donor, the checks and the
+// rebuild, or its plan.
 GameOutcome fix_or_check(const std::string& input_path,
-                         const Replacement& replacement, bool checking,
+                         ReplacementSet& replacements, bool checking,
                          Status& status) {
   GameOutcome outcome;
   outcome.failure = check_output_name(input_path);
   if (!outcome.fixed()) return outcome;
   const OpenedGame game = open_game(input_path);
-  outcome.warning = address_warning(game, replacement);
-  if (outcome.warning.given)
-    status.message(formatted(message_address_warning, outcome.warning.donor,
-                             outcome.warning.game));
+  const GameFacts facts = facts_of(input_path, game);
+  const Replacement* replacement = replacement_for(
+      replacements, facts, checking, status, &outcome.failure);
+  if (checking) say_game(game, facts, status);
+  if (!replacement) {
+    outcome.replacement_name = replacements.source;
+    return outcome;
+  }
+  outcome.replacement_name = replacement->name;
+  outcome.warning = address_warning(facts, *replacement);
+  outcome.sdk_warning =
+      replacement->from_donor && across_sdk5(replacement->sdk, facts.sdk);
+  say_warnings(outcome, *replacement, facts, status);
   outcome.output_path = fixed_output_path(input_path);
   // Before the free space is measured, so what they held counts as free.
   clear_leftovers(outcome.output_path, checking, status);
   if (checking) {
-    outcome.failure = check_rebuild(game, replacement, &outcome.planned);
+    outcome.failure = check_rebuild(game, *replacement, &outcome.planned);
   } else {
     outcome.failure =
-        rebuild_opened_game(game, replacement, outcome.output_path, status);
+        rebuild_opened_game(game, *replacement, outcome.output_path, status);
     // Success is the output there, as every caller sees it.
     if (outcome.fixed() && !file_exists(outcome.output_path))
       outcome.failure = Failure::output_failed;
@@ -73,21 +125,26 @@ Failure check_output_name(const std::string& input_path) {
 }
 
 GameOutcome fix_game(const std::string& input_path,
-                     const Replacement& replacement, Status& status) {
-  return fix_or_check(input_path, replacement, false, status);
+                     ReplacementSet& replacements, Status& status) {
+  return fix_or_check(input_path, replacements, false, status);
 }
 
 GameOutcome check_game(const std::string& input_path,
-                       const Replacement& replacement, Status& status) {
-  return fix_or_check(input_path, replacement, true, status);
+                       ReplacementSet& replacements, Status& status) {
+  return fix_or_check(input_path, replacements, true, status);
 }
 
-void say_outcome(const GameOutcome& outcome, const Replacement& replacement,
-                 bool checking, Status& status) {
+void say_outcome(const GameOutcome& outcome, bool checking, Status& status) {
   if (!outcome.fixed())
-    status.message(failure_message(outcome.failure, replacement.name));
+    status.message(failure_message(outcome.failure, outcome.replacement_name));
   else if (checking)
     say_planned(outcome, status);
   else
     status.message(message_success);
+}
+
+void say_replacement(const Replacement& replacement, Status& status) {
+  status.message(formatted(message_check_replacement,
+                           replacement_source_text(replacement).c_str(),
+                           version_text(replacement.sdk).c_str()));
 }

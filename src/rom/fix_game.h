@@ -7,7 +7,7 @@
 
 #include "rom/messages.h"
 #include "rom/rebuild.h"
-#include "rom/replacement.h"
+#include "rom/replacement_set.h"
 #include "rom/status.h"
 
 /// A donor's binary built for another address than the game's: the game
@@ -23,30 +23,38 @@ struct AddressWarning {
 struct GameOutcome {
   Failure failure = Failure::none;  // none: written (or, checking, would be)
   AddressWarning warning;           // said before the rebuild
+  bool sdk_warning = false;         // the donor's binary across SDK 5
   std::string output_path;          // where it is (or would be) written
+  std::string replacement_name;     // what a failure names
   PlannedOutput planned;            // checking: what would be written
   bool fixed() const { return failure == Failure::none; }
+  bool warned() const { return warning.given || sdk_warning; }
 };
 
-/// Fixes the game at `input_path` with `replacement`: names the output
-/// (`fixed_output_path`), warns through `status` when the replacement is a
-/// donor's whose ARM7 addresses differ from the game's, and rebuilds into
-/// the output (an old file of its name deleted first). When it is not
-/// fixed, no output is there. The outcome is said by `say_outcome`.
+/// Fixes the game at `input_path` with its replacement from `replacements`
+/// (`replacement_for`): names the output (`fixed_output_path`), warns
+/// through `status` when the replacement is a donor's whose ARM7 addresses
+/// differ from the game's or whose SDK version lies across SDK 5 from the
+/// game's, and rebuilds into the output (an old file of its name deleted
+/// first). When it is not fixed, no output is there. The outcome is said
+/// by `say_outcome`.
 GameOutcome fix_game(const std::string& input_path,
-                     const Replacement& replacement, Status& status);
+                     ReplacementSet& replacements, Status& status);
 
-/// The same checks and the plan, nothing written (see `check_rebuild`).
+/// The same checks and the plan, nothing written (see `check_rebuild`),
+/// with the game's SDK version said first.
 GameOutcome check_game(const std::string& input_path,
-                       const Replacement& replacement, Status& status);
+                       ReplacementSet& replacements, Status& status);
 
 /// `Failure::name_too_short` when the file name of `input_path` lacks the
 /// four characters the output name replaces.
 Failure check_output_name(const std::string& input_path);
 
-/// Says how a game went: the failure, naming `replacement` where it is
+/// Says how a game went: the failure, naming the replacement where it is
 /// about it; or the success message, or when checking the planned output.
-void say_outcome(const GameOutcome& outcome, const Replacement& replacement,
-                 bool checking, Status& status);
+void say_outcome(const GameOutcome& outcome, bool checking, Status& status);
+
+/// --check's line of the replacement of a single set, said once.
+void say_replacement(const Replacement& replacement, Status& status);
 
 #endif  // BRENVIK_ROM_FIX_GAME_H_

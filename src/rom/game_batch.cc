@@ -32,14 +32,14 @@ GameBatch begin_batch(size_t count, bool numbered, bool checking) {
 
 GameOutcome fix_next_game(GameBatch& batch, const std::string& input_path,
                           const std::string& shown_name,
-                          const Replacement& replacement, Status& status) {
+                          ReplacementSet& replacements, Status& status) {
   say_heading(batch, shown_name, status);
   GameOutcome outcome = batch.checking
-                            ? check_game(input_path, replacement, status)
-                            : fix_game(input_path, replacement, status);
-  say_outcome(outcome, replacement, batch.checking, status);
+                            ? check_game(input_path, replacements, status)
+                            : fix_game(input_path, replacements, status);
+  say_outcome(outcome, batch.checking, status);
   if (!outcome.fixed()) batch.not_fixed.push_back(shown_name);
-  if (outcome.fixed() && outcome.warning.given)
+  if (outcome.fixed() && outcome.warned())
     batch.warned.push_back(shown_name);
   ++batch.done;
   return outcome;

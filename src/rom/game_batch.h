@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "rom/fix_game.h"
-#include "rom/replacement.h"
+#include "rom/replacement_set.h"
 #include "rom/status.h"
 
 /// The games of one run, each fixed (or checked) as if alone, one failure
@@ -27,12 +27,12 @@ struct GameBatch {
 GameBatch begin_batch(size_t count, bool numbered, bool checking);
 
 /// Fixes (or checks) the next game of the batch, at `input_path`, named
-/// `shown_name` in the heading and the lists, and says through `status`
-/// its heading, what the step says as it goes, and its outcome
-/// (`say_outcome`).
+/// `shown_name` in the heading and the lists, with its replacement from
+/// `replacements`, and says through `status` its heading, what the step
+/// says as it goes, and its outcome (`say_outcome`).
 GameOutcome fix_next_game(GameBatch& batch, const std::string& input_path,
                           const std::string& shown_name,
-                          const Replacement& replacement, Status& status);
+                          ReplacementSet& replacements, Status& status);
 
 /// Counts the next game as not fixed without trying it, after its
 /// heading: a front-end could not hand it over, and says why.

@@ -18,17 +18,22 @@ const std::string kFixed =
 
 TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
   const std::string dir = make_scratch_dir();
-  ASSERT_TRUE(write_bytes(dir + "a.nds", image_from(kSampleGame)));
+  // The game built with SDK 5, the donor with SDK 4.1.
+  ASSERT_TRUE(write_bytes(
+      dir + "a.nds", image_from(std::string(kSampleGame) +
+                                "arm9 0x200 0x100\nsdk 0x40 0x05003001")));
   ASSERT_TRUE(
       write_bytes(dir + "broken.nds",
                   image_from(std::string(kSampleGame) + "banner 0x500")));
   ASSERT_TRUE(write_bytes(
       dir + "donor.nds",
-      image_from(std::string(kSampleDonor) + "field 0x38 0x2380000")));
-  Candidate donor;
-  ASSERT_EQ(Failure::none, read_donor(dir + "donor.nds", &donor));
-  Replacement replacement;
-  ASSERT_EQ(Failure::none, extract_arm7(donor, dir + "arm7.bin", &replacement));
+      image_from(std::string(kSampleDonor) +
+                 "field 0x38 0x2380000\narm9 0x200 0x200\nsdk 0x80 0x04010000")));
+  Replacement donor;
+  ASSERT_EQ(Failure::none, look_at_replacement(dir + "donor.nds", "donor.nds",
+                                               Offered::as_donor, &donor));
+  ASSERT_EQ(Failure::none, extract_arm7(dir + "arm7.bin", &donor));
+  ReplacementSet replacement = single_replacement(std::move(donor));
   const uint32_t game_ram = load_u32le(image_from(kSampleGame).data() + 0x38);
 
   for (bool checking : {false, true}) {
@@ -49,6 +54,8 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
     EXPECT_TRUE(a.warning.given);
     EXPECT_EQ(0x2380000u, a.warning.donor);
     EXPECT_EQ(game_ram, a.warning.game);
+    EXPECT_TRUE(a.sdk_warning);
+    EXPECT_FALSE(broken.sdk_warning);
     EXPECT_EQ(Failure::banner_in_front_of_fnt, broken.failure);
     EXPECT_EQ(Failure::game_unopenable, gone.failure);
     EXPECT_EQ(1u, fixed_count(batch));
@@ -58,21 +65,30 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
 
     const std::string warning =
         formatted(message_address_warning, 0x2380000, game_ram);
+    const std::string sdk_warning =
+        "Warning: the donor's arm7 binary was built with SDK 4.1, the game "
+        "with SDK 5.0; from SDK 5 on the system's shared data lies elsewhere "
+        "in memory, so the fixed game may not start!\n\n";
+    const std::string no_version = "Game: no SDK version.\n\n";
     std::vector<std::string> expected;
     if (checking) {
       EXPECT_TRUE(file_bytes(dir + "a-arm7fixed.nds").empty());
       EXPECT_TRUE(a.planned.fill_cut);
       expected = {"[1/4] a\n\n",
+                  "Game: built with SDK 5.0 (0x05003001).\n\n",
                   warning,
+                  sdk_warning,
                   formatted(message_check_output_cut, a.output_path.c_str(),
                             (unsigned long long)a.planned.size) +
                       "file name table: 0x00000600 -> 0x00000700\n"
                       "file table: 0x00000680 -> 0x00000780\n"
                       "banner: 0x00000700 -> 0x00000800\n\n",
                   "[2/4] broken\n\n",
+                  no_version,
                   warning,
                   failure_text(Failure::banner_in_front_of_fnt),
                   "[3/4] gone\n\n",
+                  no_version,
                   message_game_unopenable,
                   "[4/4] unreadable\n\n",
                   "1 of 4 games would be fixed.\n\n"};
@@ -80,6 +96,7 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
       EXPECT_FALSE(file_bytes(dir + "a-arm7fixed.nds").empty());
       expected = {"[1/4] a\n\n",
                   warning,
+                  sdk_warning,
                   message_rebuilding,
                   kFixed,
                   message_success,
@@ -107,7 +124,8 @@ TEST(GameBatch, ReturnsEachOutcomeAndSaysItInOrder) {
 TEST(GameBatch, ALongRebuildIsHeardAsItGoesAndEndedBeforeItsOutcome) {
   const std::string dir = make_scratch_dir();
   ASSERT_TRUE(write_bytes(dir + "arm7.bin", replacement_binary(0x1000)));
-  const Replacement replacement = replacement_at(dir + "arm7.bin", kArm7Name);
+  ReplacementSet replacement =
+      single_replacement(replacement_at(dir + "arm7.bin", kArm7Name));
   struct Case {
     uint64_t used;
     bool shows_progress;
@@ -174,6 +192,9 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
       write_bytes(dir + "empty", image_from("size 0x1000\narm7 0x800 0")));
   ASSERT_TRUE(
       write_bytes(dir + "exact", image_from("size 0x1000\narm7 0x800 0x800")));
+  // The donor with a header whose CRC-16 no longer holds.
+  ASSERT_TRUE(write_bytes(dir + "stale", image_from(std::string(kSampleDonor) +
+                                                     "nocrc\nfield 0x0 1")));
   ASSERT_EQ(0, ::mkfifo((dir + "fifo").c_str(), 0644));
   struct Case {
     const char* file;
@@ -191,6 +212,8 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
        false, 0},
       {"donor", Offered::as_either, Failure::none, true, true, 0x300},
       {"donor", Offered::as_donor, Failure::none, true, true, 0x300},
+      {"stale", Offered::as_donor, Failure::none, true, true, 0x300},
+      {"stale", Offered::as_either, Failure::none, false, true, 0x2000},
       {"short", Offered::as_donor, Failure::donor_unreadable, true, false, 0},
       {"fifo", Offered::as_donor, Failure::donor_unreadable, true, false, 0},
       {"outside", Offered::as_donor, Failure::donor_arm7_outside, true, false,
@@ -200,18 +223,19 @@ TEST(Replacement, EachFileOfferedIsSortedOnceWithItsSizeKnownOrNot) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " as " + std::to_string(int(c.offered)));
-    Candidate candidate;
-    EXPECT_EQ(c.failure,
-              look_at_replacement(dir + c.file, c.file, c.offered, &candidate));
-    EXPECT_EQ(c.donor, candidate.donor);
-    EXPECT_EQ(c.size_known, candidate.size_known);
-    if (c.size_known || c.size) {
-      EXPECT_EQ(c.size, candidate.size);
-    }
-    const Replacement replacement = replacement_of(candidate);
-    EXPECT_EQ(c.file, replacement.name);
+    Replacement replacement;
+    EXPECT_EQ(c.failure, look_at_replacement(dir + c.file, c.file, c.offered,
+                                             &replacement));
+    EXPECT_EQ(c.donor, replacement.donor_image);
     EXPECT_EQ(c.donor, replacement.from_donor);
     EXPECT_EQ(c.size_known, replacement.size_known);
+    if (c.size_known || c.size) {
+      EXPECT_EQ(c.size, replacement.size);
+    }
+    EXPECT_EQ(c.file, replacement.name);
+    // A bare binary is taken as it is; a donor's is taken from it later.
+    EXPECT_EQ(!c.donor && c.failure != Failure::whole_image_as_binary,
+              replacement_taken(replacement));
   }
   // Messages name the file as it was offered.
   EXPECT_EQ("The donor's arm7 binary lies outside my donor.nds!\n\n",

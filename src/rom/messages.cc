@@ -60,6 +60,7 @@ const char* failure_text(Failure failure) {
     case Failure::donor_arm7_empty: return message_donor_arm7_empty;
     case Failure::arm7_not_written: return message_arm7_not_written;
     case Failure::scratch_unavailable: return message_scratch_unavailable;
+    case Failure::no_usable_donor: return message_no_usable_donor;
     case Failure::name_too_short: return message_name_too_short;
     case Failure::game_unopenable: return message_game_unopenable;
     case Failure::header_short: return message_header_short;

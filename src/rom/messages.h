@@ -42,6 +42,31 @@ inline constexpr char message_address_warning[] =
     "Warning: the donor's arm7 binary runs at 0x%08X, the game's at 0x%08X; "
     "the fixed game may not start!\n\n";
 
+// The SDK versions of the game and the replacement, and several donors.
+inline constexpr char message_sdk_long[] = "SDK %u.%u (0x%08X)";
+inline constexpr char message_sdk_short[] = "SDK %u.%u";
+inline constexpr char message_built_with[] = "built with %s";
+inline constexpr char message_no_sdk[] = "no SDK version";
+inline constexpr char message_arm7_of[] = "the arm7 binary of %s";
+// --check: the replacement once, then each game's version.
+inline constexpr char message_check_replacement[] = "Replacement: %s, %s.\n\n";
+inline constexpr char message_check_game[] = "Game: %s.\n\n";
+inline constexpr char message_check_dsi_arm7[] =
+    "Only the DS arm7 binary is replaced; the game's own DSi arm7 binary, "
+    "built together with it, stays, so in DSi mode the fixed game may not "
+    "start.\n\n";
+// The system's shared data moved with SDK 5: a binary from the other side
+// reads and writes the wrong addresses.
+inline constexpr char message_sdk5_warning[] =
+    "Warning: the donor's arm7 binary was built with %s, the game with %s; "
+    "from SDK 5 on the system's shared data lies elsewhere in memory, so the "
+    "fixed game may not start!\n\n";
+// The donor picked for a game from several: its file name, its version.
+inline constexpr char message_using_donor[] =
+    "Using the arm7 binary of %s (%s).\n\n";
+inline constexpr char message_no_usable_donor[] =
+    "No usable donor found in %s!\n\n";
+
 // A temporary file an interrupted run left in a folder this run writes
 // into: its path and its size.
 inline constexpr char message_leftover_removed[] =
@@ -124,6 +149,7 @@ enum class Failure : uint8_t {
   donor_arm7_empty,
   arm7_not_written,
   scratch_unavailable,
+  no_usable_donor,
   // The game.
   name_too_short,
   game_unopenable,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 TEST(FixedOutputPath, ReplacesTheLastFourCharactersWhateverTheyAre) {
   EXPECT_EQ("D:\\roms\\game-arm7fixed.nds",
             fixed_output_path("D:\\roms\\game.nds"));
@@ -25,4 +27,22 @@ TEST(FileNameLength, CountsOnlyAfterTheLastSeparator) {
   EXPECT_EQ(3u, file_name_length("/long/directory/a.b"));
   EXPECT_EQ(0u, file_name_length("dir\\"));
   EXPECT_EQ(4u, file_name_length(".nds"));
+}
+
+TEST(GameNames, GamesAreNdsFilesThatAreNoEarlierOutput) {
+  for (const char* name :
+       {"a.nds", "B.NDS", "c.Nds", ".nds", "-arm7fixed.nds.nds"})
+    EXPECT_TRUE(is_game_name(name)) << name;
+  for (const char* name :
+       {"a.nd", "a.ndsx", "a-arm7fixed.nds", "A-ARM7FIXED.NDS", "nds", ""})
+    EXPECT_FALSE(is_game_name(name)) << name;
+}
+
+TEST(GameNames, NamesAreOrderedWithAsciiCaseIgnored) {
+  std::vector<std::string> names = {"b.nds", "\xC3\xA9.nds", "a.nds",
+                                    "A.nds", "_.nds",        "Z.nds"};
+  std::sort(names.begin(), names.end(), game_name_less);
+  EXPECT_EQ((std::vector<std::string>{"_.nds", "A.nds", "a.nds", "b.nds",
+                                      "Z.nds", "\xC3\xA9.nds"}),
+            names);
 }

@@ -1,43 +1,59 @@
+// Brenvik: describing the file offered as the replacement.
 #include "rom/replacement.h"
 
 #include "platform/platform.h"
-#include "rom/extract_arm7.h"
+#include "rom/status.h"
 
 Replacement replacement_at(const std::string& path, const std::string& name) {
   Replacement replacement;
   replacement.path = path;
+  replacement.source_name = name;
   replacement.name = name;
+  replacement.binary_path = path;
   return replacement;
+}
+
+Failure look_at_replacement(const std::string& path, const std::string& name,
+                            Offered offered, Replacement* replacement) {
+  *replacement = replacement_at(path, name);
+  FilePtr file(open_for_reading(path), std::fclose);
+  DonorImage donor;
+  const Failure as_donor = read_donor_image(file.get(), &donor);
+  // Only a sealed header with a binary inside makes a whole image of a
+  // file that could be either; one offered as a donor is taken as it is.
+  const bool whole_image = as_donor == Failure::none && donor.crc_holds;
+  if (offered == Offered::as_donor ||
+      (offered == Offered::as_either && whole_image)) {
+    replacement->binary_path.clear();
+    replacement->donor_image = true;
+    replacement->from_donor = true;
+    replacement->donor = donor.addresses;
+    replacement->sdk = donor.sdk;
+    replacement->size_known = as_donor == Failure::none;
+    replacement->size = donor.arm7_size;
+    return as_donor;
+  }
+  if (whole_image) {
+    replacement->binary_path.clear();
+    return Failure::whole_image_as_binary;
+  }
+  replacement->size_known = file && file_size(file.get(), &replacement->size);
+  return replacement->size_known ? Failure::none : Failure::arm7_unreadable;
+}
+
+bool replacement_taken(const Replacement& replacement) {
+  return replacement.scratch || !replacement.binary_path.empty();
 }
 
 FilePtr open_replacement(const Replacement& replacement) {
   if (replacement.scratch)
     return FilePtr(replacement.scratch.get(), [](std::FILE*) { return 0; });
-  return FilePtr(open_for_reading(replacement.path), std::fclose);
+  if (replacement.binary_path.empty()) return FilePtr(nullptr, std::fclose);
+  return FilePtr(open_for_reading(replacement.binary_path), std::fclose);
 }
 
-Failure look_at_replacement(const std::string& path, const std::string& name,
-                            Offered offered, Candidate* candidate) {
-  *candidate = Candidate();
-  candidate->path = path;
-  candidate->name = name;
-  const bool whole_image = offered != Offered::as_donor &&
-                           is_donor_image(path, &candidate->addresses);
-  if (offered == Offered::as_donor ||
-      (offered == Offered::as_either && whole_image))
-    return read_donor(path, candidate);
-  if (whole_image) return Failure::whole_image_as_binary;
-  FilePtr file(open_for_reading(path), std::fclose);
-  candidate->size_known = file && file_size(file.get(), &candidate->size);
-  return candidate->size_known ? Failure::none : Failure::arm7_unreadable;
-}
-
-Replacement replacement_of(const Candidate& candidate) {
-  Replacement replacement = replacement_at(
-      candidate.donor ? std::string() : candidate.path, candidate.name);
-  replacement.from_donor = candidate.donor;
-  replacement.donor = candidate.addresses;
-  replacement.size_known = candidate.size_known;
-  replacement.size = candidate.size;
-  return replacement;
+std::string replacement_source_text(const Replacement& replacement) {
+  return replacement.donor_image
+             ? formatted(message_arm7_of, replacement.source_name.c_str())
+             : replacement.name;
 }

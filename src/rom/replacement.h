@@ -1,85 +1,82 @@
-// Brenvik: the replacement ARM7 binary a run rebuilds every game with, and
-// the one step that settles it from the file the user offers.
+// Brenvik: the replacement ARM7 binary a game is rebuilt with, as one
+// value: what the file the user offered is, and the binary taken from it.
 #ifndef BRENVIK_ROM_REPLACEMENT_H_
 #define BRENVIK_ROM_REPLACEMENT_H_
 
 #include <cstdint>
 #include <string>
 
+#include "rom/donor_image.h"
 #include "rom/files.h"
 #include "rom/messages.h"
+#include "rom/sdk_version.h"
 
 /// The names of the files beside the console tool, which messages use for
 /// a replacement and a donor of no other name.
 inline constexpr char kArm7Name[] = "arm7.bin";
 inline constexpr char kDonorName[] = "donor.nds";
 
-/// The load and entry addresses of a donor's ARM7 binary, which the
-/// binary is built for.
-struct Arm7Addresses {
-  uint32_t entry;  // header 0x34
-  uint32_t ram;    // header 0x38
-};
+/// How a file is offered as the replacement: as the binary itself (arm7.bin,
+/// --arm7), as a donor to take it from (donor.nds, --donor, --donors), or
+/// as either, whichever it is (the page's pick).
+enum class Offered { as_binary, as_donor, as_either };
 
-/// The replacement binary: the file at `path`, or a scratch file that this
-/// owns and closes (a donor's binary taken for one run). Each rebuild opens
-/// it anew and takes its size from the open file, so a binary that cannot
-/// be read is said per game.
+/// The replacement: the file it comes from, described, and once taken the
+/// binary to read (a file, or a scratch file this owns and closes). Each
+/// rebuild opens the binary anew and takes its size from the open file, so
+/// a binary that cannot be read is said per game.
 struct Replacement {
+  /// The file offered, as the user gave or picked it.
   std::string path;
-  /// What messages call it: the file as the user gave or picked it.
+  std::string source_name;
+  /// A whole image whose ARM7 binary is the replacement; else the file is
+  /// the binary itself.
+  bool donor_image = false;
+
+  /// What messages about the binary call it.
   std::string name = kArm7Name;
-  FilePtr scratch{nullptr, std::fclose};
-  /// A donor's binary is built for the donor's addresses, which each game
-  /// is compared with.
+  /// A donor's binary, built for the donor's addresses and SDK version,
+  /// which each game is compared with.
   bool from_donor = false;
   Arm7Addresses donor = {};
-  /// The binary's size as found when it was settled; only --check, which
-  /// opens nothing, plans with it. Not known for a file that could not be
-  /// read then.
+  SdkVersion sdk;
+  /// The binary's size: the file's, or the donor's binary's; not known for
+  /// a file that could not be read. Only --check, which opens nothing,
+  /// plans with it.
   bool size_known = false;
   uint64_t size = 0;
+
+  /// Where the binary is read from, once taken.
+  std::string binary_path;
+  FilePtr scratch{nullptr, std::fclose};
 };
 
 /// The binary at `path`, named `name` in messages, from no donor; its size
 /// not known.
 Replacement replacement_at(const std::string& path, const std::string& name);
 
-/// The replacement opened for one rebuild, positioned anywhere; closing it
-/// leaves a scratch file open. Null when it cannot be read.
-FilePtr open_replacement(const Replacement& replacement);
-
-/// How a file is offered as the replacement: as the binary itself (arm7.bin,
-/// --arm7), as a donor to take it from (donor.nds, --donor), or as either,
-/// whichever it is (the page's pick).
-enum class Offered { as_binary, as_donor, as_either };
-
-/// What a file offered as the replacement turned out to be.
-struct Candidate {
-  std::string path;
-  std::string name;  // as the user gave or picked it
-  /// A whole image whose ARM7 binary is the replacement; else the file is
-  /// the binary itself.
-  bool donor = false;
-  /// The binary's size: the file's, or the donor's binary's; not known for
-  /// a binary that cannot be read.
-  bool size_known = false;
-  uint64_t size = 0;
-  Arm7Addresses addresses = {};  // a donor's
-};
-
-/// Sorts the file at `path`, named `name`, offered as `offered`, into a
-/// bare binary or a donor, with its size. Fails with `arm7_unreadable` for
-/// a binary that cannot be read (the candidate is still filled in, its size
-/// not known), `whole_image_as_binary` for a whole image offered as the
-/// binary, and the donor failures for a donor without a usable binary.
+/// Describes the file at `path`, named `name`, offered as `offered`, as a
+/// bare binary (taken as it is) or a donor (its binary not taken yet), with
+/// the size, addresses and version it gives. A whole image is told from a
+/// binary by its header's CRC-16 only where the kind is guessed. Fails with
+/// `arm7_unreadable` for a binary that cannot be read (still described, its
+/// size not known), `whole_image_as_binary` for a whole image offered as
+/// the binary, and the donor failures for a donor without a usable binary.
 /// Opens and reads; writes nothing.
 Failure look_at_replacement(const std::string& path, const std::string& name,
-                            Offered offered, Candidate* candidate);
+                            Offered offered, Replacement* replacement);
 
-/// The replacement `candidate` gives as it is, nothing extracted: a binary
-/// at its path; a donor's binary planned with its size and addresses, for
-/// --check, with no file to open.
-Replacement replacement_of(const Candidate& candidate);
+/// True once the binary can be opened: a bare binary, or a donor's
+/// extracted.
+bool replacement_taken(const Replacement& replacement);
+
+/// The replacement's binary opened for one rebuild, positioned anywhere;
+/// closing it leaves a scratch file open. Null when it cannot be read or
+/// is not taken.
+FilePtr open_replacement(const Replacement& replacement);
+
+/// What the messages call the replacement's source: "arm7.bin", or "the
+/// arm7 binary of donor.nds".
+std::string replacement_source_text(const Replacement& replacement);
 
 #endif  // BRENVIK_ROM_REPLACEMENT_H_
