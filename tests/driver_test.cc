@@ -745,3 +745,89 @@ TEST(Driver, CheckStatesTheSizeTheRunWritesAndACutOnlyWhereFillIsLeftBehind) {
   }
   remove_tree(folder.dir);
 }
+
+// Each game and donor says its SDK version; with several donors each game
+// takes the one of its side of SDK 5, and one across it is warned of.
+TEST(Driver, SeveralDonorsEachGameTakesTheOneThatFitsAndSdk5IsWarnedOf) {
+  ToolFolder folder = tool_folder();
+  const std::string donors = folder.dir + "donors/";
+  std::filesystem::create_directories(donors);
+  const std::string donor = std::string(kSampleDonor) + "arm9 0x200 0x200\n";
+  const std::vector<uint8_t> d41 =
+      image_from(donor + "sdk 0x40 0x04010000\nfooter 0x40");
+  const std::vector<uint8_t> d50 =
+      image_from(donor + "sdk 0x80 0x05000000\nfill 0x800 0xB00 0x43");
+  ASSERT_TRUE(write_bytes(donors + "d41.nds", d41));
+  ASSERT_TRUE(write_bytes(donors + "D50.nds", d50));
+  ASSERT_TRUE(write_bytes(donors + "broken.nds", {1, 2, 3}));
+  ASSERT_TRUE(write_bytes(donors + "old-arm7fixed.nds", {1, 2, 3}));
+  const std::string game = std::string(kSampleGame) + "arm9 0x200 0x100\n";
+  const std::vector<uint8_t> g42 = image_from(game + "sdk 0x40 0x04027531");
+  const std::vector<uint8_t> g50 = image_from(game + "sdk 0x40 0x05003001");
+  ASSERT_TRUE(write_bytes(folder.dir + "g42.nds", g42));
+  ASSERT_TRUE(write_bytes(folder.dir + "g50.nds", g50));
+  const std::vector<std::string> tool_files = list_dir(folder.dir);
+  const std::string fixed =
+      std::string(message_rebuilding) + message_download_play + message_success;
+  const std::string unreadable = "The " + donors + "broken.nds could not be read!\n\n";
+  std::string output;
+
+  // The donors folder beside the tool, and the same folder named.
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, {"--donors", donors}}) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"g42.nds", "g50.nds"});
+    EXPECT_EQ(0, run_tool(folder.tool, args, folder.dir, &output));
+    EXPECT_EQ(says({unreadable.c_str(), "[1/2] g42.nds\n\n",
+                    "Using the arm7 binary of d41.nds (SDK 4.1).\n\n",
+                    fixed.c_str(), "[2/2] g50.nds\n\n",
+                    "Using the arm7 binary of D50.nds (SDK 5.0).\n\n",
+                    fixed.c_str(), "2 of 2 games fixed.\n\n"}),
+              output);
+    EXPECT_EQ("", meaning_lost(g42, {d41.begin() + 0x800, d41.begin() + 0xB00},
+                               file_bytes(folder.dir + "g42-arm7fixed.nds")));
+    EXPECT_EQ("", meaning_lost(g50, {d50.begin() + 0x800, d50.begin() + 0xB00},
+                               file_bytes(folder.dir + "g50-arm7fixed.nds")));
+    // Nothing written beside the tool but the games.
+    remove_file(folder.dir + "g42-arm7fixed.nds");
+    remove_file(folder.dir + "g50-arm7fixed.nds");
+    EXPECT_EQ(tool_files, list_dir(folder.dir));
+  }
+
+  // One donor across SDK 5: said in --check with both versions, and
+  // warned of in the run, which still writes the game.
+  const std::string warning =
+      "Warning: the donor's arm7 binary was built with SDK 4.1, the game "
+      "with SDK 5.0; from SDK 5 on the system's shared data lies elsewhere "
+      "in memory, so the fixed game may not start!\n\n";
+  EXPECT_EQ(0, run_tool(folder.tool,
+                        {"--check", "--donor", donors + "d41.nds", "g50.nds"},
+                        folder.dir, &output));
+  const std::string replacement = "Replacement: the arm7 binary of " + donors +
+                                  "d41.nds, built with SDK 4.1 (0x04010000).\n\n";
+  EXPECT_EQ(0u, output.find(says({replacement.c_str(),
+                                  "Game: built with SDK 5.0 (0x05003001).\n\n",
+                                  warning.c_str()})))
+      << output;
+  EXPECT_EQ(0, run_tool(folder.tool,
+                        {"--donor", donors + "d41.nds", "g50.nds", "g42.nds"},
+                        folder.dir, &output));
+  EXPECT_EQ(says({"[1/2] g50.nds\n\n", warning.c_str(), fixed.c_str(),
+                  "[2/2] g42.nds\n\n", fixed.c_str(), "2 of 2 games fixed.\n\n",
+                  "With warnings:\ng50.nds\n\n"}),
+            output);
+
+  // A folder with no donor that can serve ends the run; an empty donors
+  // folder is no source at all.
+  ASSERT_TRUE(remove_file(donors + "d41.nds"));
+  ASSERT_TRUE(remove_file(donors + "D50.nds"));
+  EXPECT_EQ(1, run_tool(folder.tool, {"g42.nds"}, folder.dir, &output));
+  EXPECT_EQ(says({unreadable.c_str(),
+                  naming(message_no_usable_donor, folder.dir + "donors")}),
+            output);
+  ASSERT_TRUE(remove_file(donors + "broken.nds"));
+  EXPECT_EQ(1, run_tool(folder.tool, {"--check", "g42.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(says({message_place_source}), output);
+  remove_tree(folder.dir);
+}
