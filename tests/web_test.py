@@ -61,6 +61,25 @@ files 4096 0x80000 0x19900
 fill {BIG_USED + 0x88:#x} 0x20000000 0xFF
 """
 BROKEN_GAME = "size 0x100\n"
+# Donors and games of two SDK versions, on either side of SDK 5: the
+# sample images with module parameters in an ARM9 binary.
+SDK_DONOR = """size 0x2000
+arm9 0x200 0x200
+arm7 0x800 0x300
+fill 0x800 0xB00 {fill}
+sdk 0x40 {version}
+"""
+SDK_GAME = """size 0x3000
+arm9 0x200 0x100
+sdk 0x40 {version}
+arm7 0x400 0x180
+fnt 0x600 0x40
+fat 0x680 0x10
+banner 0x700
+used 0x1000
+words 0x680 0x900 0x980 0x980 0xF00
+fill 0x1088 0x3000 0xFF
+"""
 
 
 def make_image(path, description):
@@ -501,6 +520,22 @@ def small_games(folder):
     return game, second, [broken, short], donor
 
 
+def sdk_images(folder):
+    """Donors d41.nds and d50.nds, games g42.nds and g50.nds, and the
+    native outputs for the games with both donors to choose from."""
+    donors = os.path.join(folder, 'donors')
+    os.makedirs(donors, exist_ok=True)
+    make_image(os.path.join(donors, 'd41.nds'), SDK_DONOR.format(fill=0x41, version=0x04010000))
+    make_image(os.path.join(donors, 'd50.nds'), SDK_DONOR.format(fill=0x50, version=0x05000000))
+    games = {}
+    for name, version in (('g42.nds', 0x04027531), ('g50.nds', 0x05003001)):
+        games[name] = os.path.join(folder, name)
+        make_image(games[name], SDK_GAME.format(version=version))
+        subprocess.run([TOOL, '--donors', donors, games[name]], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, check=True)
+    return [os.path.join(donors, d) for d in ('d41.nds', 'd50.nds')], games
+
+
 def small_batches(engine, origin, url):
     label = f'{engine.name} {origin}'
     folder = os.path.join(SCRATCH, engine.name, origin)
@@ -568,6 +603,38 @@ def small_batches(engine, origin, url):
             same_file(expected, browser.download(links[0], os.path.getsize(expected)))
         check(f'{label}: after a reload the remembered replacement is used',
               remembered_after_reload)
+
+        def several_donors():
+            # Each game takes the donor of its side of SDK 5, as the console
+            # chooses; one donor across SDK 5 is warned of.
+            donors, games = sdk_images(os.path.join(folder, 'sdk'))
+            browser.pick('replacement', *donors)
+            wait(lambda: '2 donors' in browser.text('chosen'), 'the donors to be taken')
+            chosen = browser.text('chosen')
+            assert 'd41.nds (SDK 4.1), d50.nds (SDK 5.0)' in chosen, chosen
+            links = browser.run_batch(*games.values())
+            assert links == ['g42-arm7fixed.nds', 'g50-arm7fixed.nds'], links
+            for name, game in games.items():
+                expected_output = game[:-4] + '-arm7fixed.nds'
+                same_file(expected_output,
+                          browser.download(links[list(games).index(name)],
+                                           os.path.getsize(expected_output)))
+            log = browser.text('log')
+            assert ('[1/2] g42.nds\n\nUsing the arm7 binary of d41.nds (SDK 4.1).\n\n' in log and
+                    '[2/2] g50.nds\n\nUsing the arm7 binary of d50.nds (SDK 5.0).\n\n' in log), log
+            browser.pick('replacement', donors[0])
+            wait(lambda: 'built with SDK 4.1 (0x04010000)' in browser.text('chosen'),
+                 'the one donor')
+            browser.run_batch(games['g50.nds'])
+            assert ("Warning: the donor's arm7 binary was built with SDK 4.1, the game with "
+                    "SDK 5.0;") in browser.text('log')
+            # Remembered as they were picked.
+            browser.pick('replacement', *donors)
+            wait(lambda: '2 donors' in browser.text('chosen'), 'the donors again')
+            browser.open(url)
+            wait(lambda: '2 donors' in browser.text('chosen'), 'the remembered donors')
+        check(f'{label}: of several donors each game takes the one the console takes',
+              several_donors)
 
         def a_game_gone_before_its_turn():
             # Forgotten, the replacement is asked for again; the games wait

@@ -12,7 +12,7 @@
   var forget = $('forget'), chosen = $('chosen'), folderButton = $('folder');
 
   var state = {
-    replacement: null,  // {bytes, kind, name, entry, ram}
+    replacement: null,  // the worker's record: {several, choices: [{bytes, kind, name, entry, ram, sdk}]}
     reading: 0,         // replacements being read (the remembered one too)
     picked: false,      // the user picked one in this visit
     waiting: [],        // games picked while no replacement was at hand: {file, size}
@@ -74,6 +74,14 @@
     status.textContent = text;
   }
 
+  // As the console writes an SDK version: "SDK 4.1 (0x04010000)".
+  function sdkText(sdk, long) {
+    if (sdk === null || sdk === undefined) return 'no SDK version';
+    var text = 'SDK ' + (sdk >>> 24) + '.' + ((sdk >>> 16) & 0xFF);
+    return long ? 'built with ' + text + ' (0x' + ('0000000' + (sdk >>> 0).toString(16).toUpperCase()).slice(-8) + ')'
+                : text;
+  }
+
   function describeReplacement() {
     var r = state.replacement;
     if (!r) {
@@ -81,11 +89,26 @@
       forget.disabled = true;
       return;
     }
-    chosen.textContent = (r.kind === 'donor'
-        ? 'The ARM7 binary of the donor ' + r.name
-        : r.name + ', used as the ARM7 binary') +
-        ' (' + r.bytes.length.toLocaleString('en') + ' bytes).';
+    if (r.several) {
+      chosen.textContent = r.choices.length + ' donors, of which each game takes the one that fits it best: ' +
+          r.choices.map(function (c) { return c.name + ' (' + sdkText(c.sdk) + ')'; }).join(', ') + '.';
+    } else {
+      var c = r.choices[0];
+      chosen.textContent = (c.kind === 'donor'
+          ? 'The ARM7 binary of the donor ' + c.name
+          : c.name + ', used as the ARM7 binary') +
+          ' (' + c.bytes.length.toLocaleString('en') + ' bytes), ' + sdkText(c.sdk, true) + '.';
+    }
     forget.disabled = false;
+  }
+
+  // A replacement remembered by an earlier version of the page: one binary.
+  function remembered(r) {
+    if (!r) return null;
+    if (r.choices) return r.choices.length ? r : null;
+    if (!r.bytes) return null;
+    return {several: false, choices: [{bytes: r.bytes, kind: r.kind, name: r.name,
+                                       entry: r.entry, ram: r.ram, sdk: null}]};
   }
 
   function settle() {
@@ -130,20 +153,21 @@
     });
   }
 
-  function takeReplacement(file) {
+  // One file is the replacement, whichever it is; several are donors.
+  function takeReplacement(files) {
     state.replacement = null;  // the old one is given up at once
     state.picked = true;
     state.reading++;
     settle();
-    ask({type: 'replacement', file: file, size: file.size}, 'replacement').then(function (reply) {
+    var picked = Array.prototype.map.call(files, function (file) {
+      return {file: file, size: file.size};
+    });
+    ask({type: 'replacement', files: picked}, 'replacement').then(function (reply) {
       state.reading--;
-      if (reply && (reply.kind === 'binary' || reply.kind === 'donor')) {
-        var r = {bytes: reply.bytes, kind: reply.kind, name: reply.name,
-                 entry: reply.entry, ram: reply.ram};
+      var r = reply && reply.replacement;
+      if (r && r.choices.length) {
         state.replacement = r;
         store('readwrite', function (s) { return s.put(r, 'current'); });
-      } else if (reply && reply.kind === 'unreadable') {
-        show('refused', 'That file could not be read; see the messages below.');
       } else {
         show('refused', 'That replacement cannot be used; see the messages below.');
       }
@@ -227,9 +251,7 @@
     var chain = Promise.resolve();
     files.forEach(function (file) {
       chain = chain.then(function () {
-        return ask({type: 'fix', file: file.file, size: file.size, arm7: r.bytes,
-                    arm7Name: r.kind === 'donor' ? 'arm7.bin' : r.name,
-                    kind: r.kind, entry: r.entry, ram: r.ram}, 'fixed');
+        return ask({type: 'fix', file: file.file, size: file.size, replacement: r}, 'fixed');
       }).then(function (reply) {
         progress.hidden = true;
         if (!reply) return addResult(file.file.name, null);
@@ -252,7 +274,7 @@
 
   games.addEventListener('change', function () { takeGames(games.files); games.value = ''; });
   replacement.addEventListener('change', function () {
-    if (replacement.files.length) takeReplacement(replacement.files[0]);
+    if (replacement.files.length) takeReplacement(replacement.files);
     replacement.value = '';
   });
 
@@ -266,7 +288,7 @@
     });
   }
   dropZone($('games-zone'), takeGames);
-  dropZone($('replacement-zone'), function (files) { if (files.length) takeReplacement(files[0]); });
+  dropZone($('replacement-zone'), function (files) { if (files.length) takeReplacement(files); });
 
   forget.addEventListener('click', function () {
     state.replacement = null;
@@ -288,7 +310,7 @@
   settle();
   store('readonly', function (s) { return s.get('current'); }).then(function (r) {
     state.reading--;
-    if (r && r.bytes && !state.picked) state.replacement = r;
+    if (!state.picked) state.replacement = remembered(r);
     settle();
   });
 })();

@@ -4,11 +4,12 @@
 // the hooks `Module.onToolMessage` and `Module.onToolProgress`.
 //
 // The order of calls: `brenvik_start` once; `brenvik_take_replacement`
-// for each replacement picked, with `brenvik_donor_entry` and
-// `brenvik_donor_ram` after it; for each batch `brenvik_begin_batch`, then
-// for each game either `brenvik_batch_fix` (and `brenvik_batch_output`)
-// or `brenvik_batch_not_fixed`, then `brenvik_finish_batch`, which frees
-// the batch. `brenvik_try_fix` may run at any time: it counts in no batch.
+// for each file picked as the replacement; before each game its
+// replacements, `brenvik_clear_replacements` and `brenvik_add_replacement`
+// for each; for each batch `brenvik_begin_batch`, then for each game
+// either `brenvik_batch_fix` (and `brenvik_batch_output`) or
+// `brenvik_batch_not_fixed`, then `brenvik_finish_batch`, which frees the
+// batch. `brenvik_try_fix` may run at any time: it counts in no batch.
 #include <emscripten/emscripten.h>
 
 #include <string>
@@ -16,6 +17,7 @@
 #include "rom/extract_arm7.h"
 #include "rom/game_batch.h"
 #include "rom/messages.h"
+#include "rom/replacement_set.h"
 #include "rom/status.h"
 
 EM_JS(void, post_tool_message, (const char* text),
@@ -38,8 +40,11 @@ struct PageStatus : Status {
 
 PageStatus page_status;
 
-// What `brenvik_take_replacement` found out, read back by the two getters.
-Arm7Addresses taken_addresses = {};
+// What the next games are fixed with, as the worker last set it.
+ReplacementSet replacements;
+
+// The description `brenvik_take_replacement` returns, as JSON.
+std::string taken;
 
 // A batch the page holds through its handle, with the output of its latest
 // game for `brenvik_batch_output`.
@@ -48,22 +53,7 @@ struct PageBatch {
   std::string output_path;
 };
 
-// The replacement the page sends along with each game: the binary stored
-// at `arm7_file`, named `name` in messages, a donor's with its addresses
-// when `from_donor`.
-Replacement page_replacement(const char* arm7_file, const char* name,
-                             int from_donor, uint32_t entry, uint32_t ram) {
-  Replacement replacement = replacement_at(arm7_file, name);
-  replacement.from_donor = from_donor != 0;
-  replacement.donor = {entry, ram};
-  return replacement;
-}
-
 }  // namespace
-
-/// What a picked replacement turned out to be; worker.js names the same
-/// numbers.
-enum TakenReplacement { kUnusable = 0, kBinary = 1, kDonor = 2 };
 
 extern "C" {
 
@@ -72,35 +62,63 @@ EMSCRIPTEN_KEEPALIVE void brenvik_start() {
   page_status.message(message_banner);
 }
 
-/// Looks at the replacement the user picked, at `path`, named `name`. A
-/// whole image is a donor: its ARM7 binary is written to `arm7_file`,
-/// `kDonor`. Any other file is the binary itself: `kBinary`, and the
-/// caller stores it at `arm7_file`. `kUnusable` when it cannot be used;
-/// the reason has been said.
-EMSCRIPTEN_KEEPALIVE int brenvik_take_replacement(const char* path,
-                                                  const char* name,
-                                                  const char* arm7_file) {
-  Candidate candidate;
-  Failure failure =
-      look_at_replacement(path, name, Offered::as_either, &candidate);
-  taken_addresses = candidate.addresses;
-  if (failure == Failure::none && candidate.donor) {
+/// Looks at the file the user picked, at `path`, named `name`: with
+/// `as_donor`, one of several donors; else whichever it is. A donor's ARM7
+/// binary is written to `arm7_file`; a bare binary the caller stores there
+/// itself. Returns the replacement as a JSON record: {"kind": "binary",
+/// "donor" or "unusable", "entry", "ram", "sdk" (null where none)}. An
+/// unusable file's reason has been said.
+EMSCRIPTEN_KEEPALIVE const char* brenvik_take_replacement(const char* path,
+                                                          const char* name,
+                                                          const char* arm7_file,
+                                                          int as_donor) {
+  Replacement replacement;
+  Failure failure = look_at_replacement(
+      path, name, as_donor ? Offered::as_donor : Offered::as_either,
+      &replacement);
+  if (failure == Failure::none && replacement.donor_image) {
     page_status.message(named(message_extracting, name));
-    Replacement replacement;
-    failure = extract_arm7(candidate, arm7_file, &replacement);
+    failure = extract_arm7(arm7_file, &replacement);
   }
-  if (failure != Failure::none) {
+  if (failure != Failure::none)
     page_status.message(failure_message(failure, name));
-    return kUnusable;
-  }
-  return candidate.donor ? kDonor : kBinary;
+  const char* kind = failure != Failure::none   ? "unusable"
+                     : replacement.donor_image ? "donor"
+                                                : "binary";
+  taken = formatted(
+      "{\"kind\": \"%s\", \"entry\": %u, \"ram\": %u, \"sdk\": %s}", kind,
+      unsigned(replacement.donor.entry), unsigned(replacement.donor.ram),
+      replacement.sdk.known ? std::to_string(replacement.sdk.value).c_str()
+                            : "null");
+  return taken.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_entry() {
-  return taken_addresses.entry;
+/// Forgets the replacements the games were fixed with; `several`: the
+/// next ones are donors to choose from for each game.
+EMSCRIPTEN_KEEPALIVE void brenvik_clear_replacements(int several) {
+  replacements = ReplacementSet();
+  replacements.several = several != 0;
+  replacements.source = "the donors picked";
 }
-EMSCRIPTEN_KEEPALIVE uint32_t brenvik_donor_ram() {
-  return taken_addresses.ram;
+
+/// Adds the binary stored at `arm7_file`, picked as the file `name`, to
+/// the replacements: a donor's (`from_donor`) built for `entry` and `ram`
+/// with the SDK version `sdk` where `sdk_known`, or a bare binary.
+EMSCRIPTEN_KEEPALIVE void brenvik_add_replacement(const char* arm7_file,
+                                                  const char* name,
+                                                  int from_donor,
+                                                  uint32_t entry, uint32_t ram,
+                                                  int sdk_known,
+                                                  uint32_t sdk) {
+  Replacement replacement = replacement_at(arm7_file, name);
+  replacement.source_name = name;
+  replacement.donor_image = replacement.from_donor = from_donor != 0;
+  // Messages about a donor's binary name it as the console names the one
+  // it extracts.
+  if (from_donor) replacement.name = kArm7Name;
+  replacement.donor = {entry, ram};
+  replacement.sdk = {sdk_known != 0, sdk};
+  replacements.choices.push_back(std::move(replacement));
 }
 
 /// A batch of `count` games, numbered when there is more than one.
@@ -111,16 +129,14 @@ EMSCRIPTEN_KEEPALIVE PageBatch* brenvik_begin_batch(int count) {
 }
 
 /// Fixes the next game of `batch`, at `input_path`, shown to the user as
-/// `shown_name`, with the binary at `arm7_file` (see `page_replacement`).
-/// Returns 1 when its output is written under `brenvik_batch_output(batch)`.
-EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(
-    PageBatch* batch, const char* input_path, const char* shown_name,
-    const char* arm7_file, const char* arm7_name, int from_donor,
-    uint32_t entry, uint32_t ram) {
-  const GameOutcome outcome = fix_next_game(
-      batch->games, input_path, shown_name,
-      page_replacement(arm7_file, arm7_name, from_donor, entry, ram),
-      page_status);
+/// `shown_name`, with the replacements last added. Returns 1 when its
+/// output is written under `brenvik_batch_output(batch)`.
+EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(PageBatch* batch,
+                                           const char* input_path,
+                                           const char* shown_name) {
+  const GameOutcome outcome = fix_next_game(batch->games, input_path,
+                                            shown_name, replacements,
+                                            page_status);
   batch->output_path = outcome.output_path;
   return outcome.fixed() ? 1 : 0;
 }
@@ -128,13 +144,8 @@ EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(
 /// Fixes the game at `input_path` as `brenvik_batch_fix` would, in no
 /// batch and with nothing said of its outcome: the worker's attempt that
 /// finds which stretches of a picked file the rebuild reads.
-EMSCRIPTEN_KEEPALIVE void brenvik_try_fix(const char* input_path,
-                                          const char* arm7_file,
-                                          const char* arm7_name, int from_donor,
-                                          uint32_t entry, uint32_t ram) {
-  fix_game(input_path,
-           page_replacement(arm7_file, arm7_name, from_donor, entry, ram),
-           page_status);
+EMSCRIPTEN_KEEPALIVE void brenvik_try_fix(const char* input_path) {
+  fix_game(input_path, replacements, page_status);
 }
 
 /// Where the latest game of `batch` was written.

@@ -9,11 +9,15 @@
 // The requests (page -> worker), each with the reply it gets. Every
 // request carries an `id`, which its reply echoes, so a reply can only ever
 // be taken for its own request:
-//   {type: 'replacement', id, file, size}
-//       -> {type: 'replacement', id, kind, bytes, name, entry, ram}
-//          kind is one of TAKEN's names, or 'unreadable'
+//   {type: 'replacement', id, files: [{file, size}]}
+//       -> {type: 'replacement', id, replacement}
+//          replacement: {several, choices: [{bytes, kind, name, entry, ram,
+//          sdk}]}, kind 'binary' or 'donor', sdk a number or null; the
+//          files that could not be used are left out, each said why.
+//          Several files are several donors, of which each game takes the
+//          one that fits it best.
 //   {type: 'begin', id, count}  -> {type: 'begun', id}     (starts a batch)
-//   {type: 'fix', id, file, size, arm7, arm7Name, kind, entry, ram}
+//   {type: 'fix', id, file, size, replacement}
 //       -> {type: 'fixed', id, name, blob, wasmBytes}   (blob null: not fixed)
 //   {type: 'finish', id}  -> {type: 'finished', id, fixed}   (ends the batch)
 // `size` is the file's size when it was picked: a file that no longer has
@@ -41,9 +45,6 @@ var SAY_UNREADABLE = 'The %s could not be read; pick it again.\n\n';
 
 // Emscripten's libc numbers errors as WASI does.
 var ERRNO = {EPERM: 63, ENOENT: 44, EIO: 29, EINVAL: 28};
-
-// brenvik_take_replacement's results, by the numbers brenvik_web.cc gives.
-var TAKEN = ['unusable', 'binary', 'donor'];
 
 // How picked files are read. `direct`: here, synchronously. Otherwise a
 // read of a block not yet fetched is noted in `missed` and fails the
@@ -334,35 +335,49 @@ function fetchBlocks(file, blocks) {
   });
 }
 
-function takeReplacement(file) {
+// Takes the picked `file`, one of several donors where `asDonor`: its
+// description (brenvik_take_replacement's record), with the binary's bytes
+// where it can be used.
+function takeReplacement(file, asDonor) {
   var path = GAMEFS.addFile(file.name, file);
   try { FS.unlink(ARM7_FILE); } catch (e) { /* none yet */ }
-  var kind = TAKEN[Module.ccall('brenvik_take_replacement', 'number',
-                                ['string', 'string', 'string'],
-                                [path, file.name, ARM7_FILE])];
-  if (kind === 'binary') {
+  var taken = JSON.parse(Module.ccall('brenvik_take_replacement', 'string',
+                                      ['string', 'string', 'string', 'number'],
+                                      [path, file.name, ARM7_FILE, asDonor ? 1 : 0]));
+  if (taken.kind === 'binary') {
     var bytes = new Uint8Array(file.size);
     readPicked(file, 0, file.size, bytes);
     FS.writeFile(ARM7_FILE, bytes);
   }
-  return kind;
+  if (taken.kind !== 'unusable') taken.bytes = FS.readFile(ARM7_FILE);
+  taken.name = file.name;
+  return taken;
 }
 
-// The game of `request` in the folder, with its replacement beside it;
-// the arguments the library's fix takes after the game's path.
-function placeGame(request) {
-  FS.writeFile(ARM7_FILE, request.arm7);
-  return [GAMEFS.addFile(request.file.name, request.file),
-          [ARM7_FILE, request.arm7Name, request.kind === 'donor' ? 1 : 0,
-           request.entry >>> 0, request.ram >>> 0]];
+// The replacement record in the folder, each binary a file of its own,
+// and handed to the library for the games that follow.
+function placeReplacement(replacement) {
+  Module.ccall('brenvik_clear_replacements', null, ['number'], [replacement.several ? 1 : 0]);
+  replacement.choices.forEach(function (choice, i) {
+    var file = '/arm7-' + i + '.bin';
+    FS.writeFile(file, choice.bytes);
+    Module.ccall('brenvik_add_replacement', null,
+                 ['string', 'string', 'number', 'number', 'number', 'number', 'number'],
+                 [file, choice.name, choice.kind === 'donor' ? 1 : 0, choice.entry >>> 0,
+                  choice.ram >>> 0, choice.sdk === null ? 0 : 1, (choice.sdk || 0) >>> 0]);
+  });
 }
-var REPLACEMENT_TYPES = ['string', 'string', 'number', 'number', 'number'];
+
+// The game of `request` in the folder, with its replacements beside it.
+function placeGame(request) {
+  placeReplacement(request.replacement);
+  return GAMEFS.addFile(request.file.name, request.file);
+}
 
 function fixGame(request) {
-  var placed = placeGame(request);
-  var fixed = Module.ccall('brenvik_batch_fix', 'number',
-                           ['number', 'string', 'string'].concat(REPLACEMENT_TYPES),
-                           [batch, placed[0], request.file.name].concat(placed[1]));
+  var path = placeGame(request);
+  var fixed = Module.ccall('brenvik_batch_fix', 'number', ['number', 'string', 'string'],
+                           [batch, path, request.file.name]);
   var output = Module.ccall('brenvik_batch_output', 'string', ['number'], [batch]);
   return fixed ? {name: output.slice(GAMES.length + 1), blob: FS.lookupPath(output).node.output.blob()}
                : null;
@@ -370,9 +385,7 @@ function fixGame(request) {
 
 // The same fix, counted in no batch and its outcome unsaid: an attempt.
 function tryFix(request) {
-  var placed = placeGame(request);
-  Module.ccall('brenvik_try_fix', null, ['string'].concat(REPLACEMENT_TYPES),
-               [placed[0]].concat(placed[1]));
+  Module.ccall('brenvik_try_fix', null, ['string'], [placeGame(request)]);
 }
 
 function needBatch() {
@@ -390,25 +403,33 @@ function sayUnreadable(name) { say(SAY_UNREADABLE.replace('%s', name)); }
 
 var handlers = {
   replacement: function (request) {
-    var file = request.file;
-    var quietly = function () {
-      try { takeReplacement(file); } catch (e) { /* an attempt */ }
-    };
-    return readyToRead(request, quietly).then(function (readable) {
-      reading.unreadable = null;
-      var kind = 'unreadable';
-      try {
-        if (readable) kind = takeReplacement(file);
-      } catch (e) {
-        if (!reading.unreadable) throw e;
-      }
-      if (reading.unreadable) kind = 'unreadable';
-      if (kind === 'unreadable') sayUnreadable(file.name);
-      var usable = kind === 'binary' || kind === 'donor';
-      postMessage({type: 'replacement', id: request.id, kind: kind, name: file.name,
-                   bytes: usable ? FS.readFile(ARM7_FILE) : null,
-                   entry: Module._brenvik_donor_entry() >>> 0,
-                   ram: Module._brenvik_donor_ram() >>> 0});
+    var several = request.files.length > 1;
+    var choices = [];
+    // One file after another, each read as far as it needs to be.
+    var chain = Promise.resolve();
+    request.files.forEach(function (picked) {
+      var file = picked.file;
+      var quietly = function () {
+        try { takeReplacement(file, several); } catch (e) { /* an attempt */ }
+      };
+      chain = chain.then(function () {
+        return readyToRead(picked, quietly);
+      }).then(function (readable) {
+        reading.unreadable = null;
+        var taken = null;
+        try {
+          if (readable) taken = takeReplacement(file, several);
+        } catch (e) {
+          if (!reading.unreadable) throw e;
+        }
+        if (!readable || reading.unreadable) return sayUnreadable(file.name);
+        if (taken.kind !== 'unusable') choices.push(taken);
+        clearGames();
+      });
+    });
+    return chain.then(function () {
+      postMessage({type: 'replacement', id: request.id,
+                   replacement: {several: several, choices: choices}});
     });
   },
   begin: function (request) {
