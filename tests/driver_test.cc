@@ -817,6 +817,27 @@ TEST(Driver, SeveralDonorsEachGameTakesTheOneThatFitsAndSdk5IsWarnedOf) {
                   "With warnings:\ng50.nds\n\n"}),
             output);
 
+  // arm7.bin has the version of donor.nds beside it only while it is that
+  // donor's binary.
+  ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", d41));
+  for (const char* replacement :
+       {"Replacement: the arm7 binary of donor.nds, built with SDK 4.1 "
+        "(0x04010000).\n\n",
+        "Replacement: arm7.bin, built with SDK 4.1 (0x04010000).\n\n"}) {
+    EXPECT_EQ(0, run_tool(folder.tool, {"--check", "g42.nds"}, folder.dir,
+                          &output));
+    EXPECT_EQ(0u, output.find(says({replacement}))) << output;
+    EXPECT_EQ(0, run_tool(folder.tool, {"g42.nds"}, folder.dir, &output));
+  }
+  ASSERT_TRUE(write_bytes(folder.dir + "donor.nds", d50));
+  EXPECT_EQ(0, run_tool(folder.tool, {"--check", "g42.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(0u, output.find(says({message_stale_arm7,
+                                  "Replacement: arm7.bin, no SDK version.\n\n"})))
+      << output;
+  remove_file(folder.dir + "donor.nds");
+  remove_file(folder.dir + "arm7.bin");
+
   // A folder with no donor that can serve ends the run; an empty donors
   // folder is no source at all.
   ASSERT_TRUE(remove_file(donors + "d41.nds"));
