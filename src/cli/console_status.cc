@@ -9,15 +9,13 @@ ConsoleStatus::ConsoleStatus() : at_terminal(stdout_is_terminal()) {}
 
 void ConsoleStatus::erase_line() {
   if (drawn_length == 0) return;
-  const std::string blank = "\r" + std::string(drawn_length, ' ') + "\r";
-  std::fputs(blank.c_str(), stdout);
+  write_output("\r" + std::string(drawn_length, ' ') + "\r");
   drawn_length = 0;
 }
 
 void ConsoleStatus::message(const std::string& text) {
   erase_line();
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  write_output(text);
 }
 
 void ConsoleStatus::progress(uint64_t done, uint64_t total) {
@@ -27,12 +25,8 @@ void ConsoleStatus::progress(uint64_t done, uint64_t total) {
   const int length = std::snprintf(line, sizeof line, message_progress, percent,
                                    (unsigned long long)(done >> 20),
                                    (unsigned long long)(total >> 20));
-  std::fputs(line, stdout);
-  std::fflush(stdout);
+  write_output(line);
   if (length > 1) drawn_length = size_t(length) - 1;  // the '\r'
 }
 
-void ConsoleStatus::progress_ended() {
-  erase_line();
-  std::fflush(stdout);
-}
+void ConsoleStatus::progress_ended() { erase_line(); }

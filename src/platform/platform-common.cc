@@ -14,6 +14,23 @@ const char* const kTemporarySuffix = ".tmp";
 
 }  // namespace
 
+namespace {
+
+// The temporaries this process made, by the path they were made at.
+std::vector<std::string> own_temporaries;
+
+}  // namespace
+
+void note_own_temporary(const std::string& path) {
+  own_temporaries.push_back(path);
+}
+
+bool is_own_temporary(const std::string& path) {
+  for (const std::string& own : own_temporaries)
+    if (same_file(own, path)) return true;
+  return false;
+}
+
 std::string temporary_name(const std::string& folder, int attempt) {
   return folder + kTemporaryPrefix + std::to_string(process_id()) + "-" +
          std::to_string(attempt) + kTemporarySuffix;

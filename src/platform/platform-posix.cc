@@ -92,6 +92,7 @@ bool with_temporary_name(const std::string& folder, std::string* name,
     int error = errno;
     ::sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (made) {
+      note_own_temporary(candidate);
       *name = candidate;
       return true;
     }
@@ -229,7 +230,10 @@ namespace {
 // True only when the system says no process has the id: one that exists
 // but is not ours to signal is running all the same. An id past what a
 // pid_t holds is no run's of this machine, and its file no leftover of one.
-bool run_has_ended(unsigned long pid) {
+// A file of this process's own id that it did not make is an earlier
+// run's, one that had the id before a reboot.
+bool run_has_ended(unsigned long pid, const std::string& file) {
+  if (pid == process_id()) return !is_own_temporary(file);
   if (pid > static_cast<unsigned long>(INT_MAX)) return false;
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
@@ -249,7 +253,8 @@ std::vector<Leftover> leftovers_beside(const std::string& path) {
     const std::string file = folder + entry->d_name;
     struct stat st;
     if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        now - st.st_mtime < kLeftoverQuietSeconds || !run_has_ended(pid))
+        now - st.st_mtime < kLeftoverQuietSeconds ||
+        !run_has_ended(pid, file))
       continue;
     leftovers.push_back({file, uint64_t(st.st_size)});
   }
@@ -484,14 +489,22 @@ bool stdout_is_terminal() { return false; }
 bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 #endif
 
+void write_output(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+Replaceable wait_until_replaceable(const std::string&) {
+  return Replaceable::yes;
+}
+
 bool wait_for_key_press(const char* prompt) {
 #if defined(__EMSCRIPTEN__)
   (void)prompt;
   return false;
 #else
   if (::isatty(STDIN_FILENO) != 1) return false;
-  std::fputs(prompt, stdout);
-  std::fflush(stdout);
+  write_output(prompt);
   // Ctrl+C at the prompt ends the run through the signal handler, which
   // puts the terminal back as it was. Keys typed while the tool worked are
   // dropped, so the pause waits for one pressed after the prompt.
@@ -516,8 +529,7 @@ bool wait_for_key_press(const char* prompt) {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
   }
   terminal_changed = 0;
-  std::fputs("\n", stdout);
-  std::fflush(stdout);
+  write_output("\n");
   return n == 1;
 #endif
 }

@@ -11,7 +11,7 @@
 #include <io.h>
 #include <shellapi.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -36,12 +36,10 @@ std::string to_utf8(const wchar_t* text, size_t size) {
   return narrow;
 }
 
-// Paths this long may not fit MAX_PATH once the system has made them
-// absolute; the temporary names add a few characters more.
+// Absolute paths this long may not fit MAX_PATH; the temporary names add a
+// few characters more.
 constexpr size_t kShortPathLimit = 200;
 
-// `path` as the wide APIs take it: short paths unchanged, long ones made
-// absolute and prefixed with \\?\ (\\?\UNC\ for a network share).
 // `path` made absolute by the system; empty when it cannot say.
 std::wstring absolute_path(const std::wstring& path) {
   DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -52,12 +50,15 @@ std::wstring absolute_path(const std::wstring& path) {
   return full;
 }
 
+// `path` as the wide APIs take it: unchanged where it is short once made
+// absolute (a short relative path under a deep current folder is long),
+// else made absolute and prefixed with \\?\ (\\?\UNC\ for a network
+// share).
 std::wstring system_path(const std::string& path) {
   std::wstring wide = to_utf16(path);
-  if (wide.size() < kShortPathLimit || wide.compare(0, 4, L"\\\\?\\") == 0)
-    return wide;
+  if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
   const std::wstring full = absolute_path(wide);
-  if (full.empty()) return wide;
+  if (full.size() < kShortPathLimit) return wide;
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -101,8 +102,8 @@ bool set_delete_on_close(HANDLE handle, bool remove) {
 }
 
 // Takes the hidden mark off the open file, which then has the attributes
-// of any new file, leaving its times as they are. Only set, never read:
-// the handle may write the attributes, not read them.
+// of any new file, leaving its times as they are. Only set: the attributes
+// a new file has are known, so there is nothing to read first.
 bool unhide(HANDLE handle) {
   FILE_BASIC_INFO change = {};  // times of 0 stay as they are
   change.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
@@ -110,20 +111,84 @@ bool unhide(HANDLE handle) {
                                       sizeof change) != 0;
 }
 
-// True only when the system says no process has the id, or the one that
-// had it has ended.
-bool run_has_ended(unsigned long pid) {
+uint64_t as_u64(DWORD high, DWORD low) { return uint64_t(high) << 32 | low; }
+uint64_t as_u64(const FILETIME& time) {
+  return as_u64(time.dwHighDateTime, time.dwLowDateTime);
+}
+
+// True only when the run that wrote `file` (last at `written`) has ended:
+// this process did not make it though it has its id, or the system says no
+// process has the id, or the one that has it has ended or was started after
+// the file was last written (the id came round again after a reboot).
+bool run_has_ended(unsigned long pid, const std::string& file,
+                   uint64_t written) {
+  if (pid == ::GetCurrentProcessId()) return !is_own_temporary(file);
   HANDLE process =
       ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
   if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
   DWORD code = 0;
+  FILETIME created, exited, kernel, user;
   const bool ended =
-      ::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+      (::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) ||
+      (::GetProcessTimes(process, &created, &exited, &kernel, &user) &&
+       as_u64(created) > written);
   ::CloseHandle(process);
   return ended;
 }
 
-uint64_t as_u64(DWORD high, DWORD low) { return uint64_t(high) << 32 | low; }
+// Whether the file at `path` could be replaced this moment: a file that
+// another program holds cannot be opened to be deleted, and a read-only
+// one is marked so. Anything else the write itself finds out.
+Replaceable replaceable_now(const std::string& path) {
+  const std::wstring name = system_path(path);
+  HANDLE handle = ::CreateFileW(
+      name.c_str(), DELETE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const DWORD error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+  if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  if (error == ERROR_SHARING_VIOLATION) return Replaceable::held;
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      (attributes & FILE_ATTRIBUTE_READONLY))
+    return Replaceable::read_only;
+  return Replaceable::yes;
+}
+
+// Writes `text` to the console as UTF-16; false where `handle` is no
+// console.
+bool write_console(HANDLE handle, const std::string& text) {
+  DWORD mode = 0;
+  if (!::GetConsoleMode(handle, &mode)) return false;
+  const std::wstring wide = to_utf16(text);
+  for (size_t done = 0; done < wide.size();) {
+    DWORD written = 0;
+    const DWORD piece = DWORD(std::min<size_t>(wide.size() - done, 8192));
+    if (!::WriteConsoleW(handle, wide.data() + done, piece, &written,
+                         nullptr) ||
+        written == 0)
+      return done > 0;
+    done += written;
+  }
+  return true;
+}
+
+// The keys that type or act; not the modifiers, the Windows keys or the
+// locks, which a person holds or toggles on the way to another key.
+bool answers_pause(const KEY_EVENT_RECORD& key) {
+  if (!key.bKeyDown) return false;
+  switch (key.wVirtualKeyCode) {
+    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT:
+    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL:
+    case VK_MENU: case VK_LMENU: case VK_RMENU:
+    case VK_LWIN: case VK_RWIN:
+    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
+      return false;
+    default:
+      return true;
+  }
+}
 
 // Renames the open file through its own handle, over any file of the new
 // name.
@@ -141,6 +206,19 @@ bool rename_open_file(HANDLE handle, const std::string& to) {
                                       DWORD(buffer.size())) != 0;
 }
 
+// Opens the file at `path` and puts what the system holds of it on the
+// disk, its folder entry included.
+bool flush_named_file(const std::string& path) {
+  HANDLE handle = ::CreateFileW(
+      system_path(path).c_str(), GENERIC_WRITE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = ::FlushFileBuffers(handle) != 0;
+  ::CloseHandle(handle);
+  return flushed;
+}
+
 }  // namespace
 
 std::vector<std::string> command_line_arguments(int, char**) {
@@ -156,8 +234,17 @@ std::vector<std::string> command_line_arguments(int, char**) {
 }
 
 std::FILE* open_for_reading(const std::string& path) {
-  // A directory does not open as a stream here, so it is no file.
-  return ::_wfopen(system_path(path).c_str(), L"rb");
+  // A folder does not open without backup semantics, so it is no file; a
+  // device, a pipe or the console is opened and let go at once, unread.
+  HANDLE handle = ::CreateFileW(system_path(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  return stream_of(handle, "rb");
 }
 
 std::FILE* create_new_file(const std::string& path) {
@@ -192,12 +279,21 @@ std::FILE* open_scratch_file() {
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return nullptr;
     }
+    note_own_temporary(folder + temporary_name("", attempt));
     return stream_of(handle, "w+b");
   }
   return nullptr;
 }
 
-bool is_special_file(const std::string&) { return false; }
+bool is_special_file(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(system_path(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  std::FILE* file = open_for_reading(path);
+  if (file) std::fclose(file);
+  return file == nullptr;
+}
 
 bool is_folder(const std::string& path) {
   DWORD attributes = ::GetFileAttributesW(system_path(path).c_str());
@@ -273,6 +369,7 @@ bool begin_new_file(const std::string& path, NewFile* file) {
     set_delete_on_close(handle, true);
     file->stream = stream_of(handle, "wb");
     if (!file->stream) return false;
+    note_own_temporary(candidate);
     file->temporary_path = candidate;
     return true;
   }
@@ -300,7 +397,7 @@ std::vector<Leftover> leftovers_beside(const std::string& path) {
          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
           FILE_ATTRIBUTE_REPARSE_POINT)) ||
         as_u64(now.dwHighDateTime, now.dwLowDateTime) < written + quiet ||
-        !run_has_ended(pid))
+        !run_has_ended(pid, folder + name, written))
       continue;
     leftovers.push_back(
         {folder + name, as_u64(found.nFileSizeHigh, found.nFileSizeLow)});
@@ -330,19 +427,36 @@ bool reserve_space(NewFile* file, uint64_t size) {
   return ::GetLastError() != ERROR_DISK_FULL;
 }
 
+Replaceable wait_until_replaceable(const std::string& path) {
+  Replaceable replaceable = replaceable_now(path);
+  for (int wait = 0; wait < 20 && replaceable == Replaceable::held; ++wait) {
+    ::Sleep(100);
+    replaceable = replaceable_now(path);
+  }
+  return replaceable;
+}
+
 bool commit_new_file(NewFile* file, const std::string& path) {
   bool ok = sync_file(file->stream);
   const HANDLE handle = handle_of(file->stream);
+  // A program may have taken the old file since the run began; until it
+  // lets go, the new one stays hidden and goes with the process.
+  file->blocked = ok ? wait_until_replaceable(path) : Replaceable::yes;
+  ok = ok && file->blocked == Replaceable::yes;
   ok = ok && unhide(handle) && set_delete_on_close(handle, false);
-  const bool renamed =
+  bool renamed =
       ok && !fault_now(FaultCall::rename) && rename_open_file(handle, path);
+  // On FAT the folder entry is written with the file's own flush.
+  if (renamed && !::FlushFileBuffers(handle)) ok = false;
   if (std::fclose(file->stream) != 0) ok = false;
   file->stream = nullptr;
   // Where the system cannot rename an open file, the name changes just
-  // after it is closed.
-  if (ok && !renamed)
-    ok = !fault_now(FaultCall::rename) &&
-         replace_file(file->temporary_path, path);
+  // after it is closed, and the file is opened again to flush it.
+  if (ok && !renamed) {
+    renamed = !fault_now(FaultCall::rename) &&
+              replace_file(file->temporary_path, path);
+    ok = renamed && flush_named_file(path);
+  }
   if (!ok) remove_file(renamed ? path : file->temporary_path);
   return ok;
 }
@@ -408,14 +522,36 @@ bool stdout_is_terminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
-bool wait_for_key_press(const char*) {
-  // The command interpreter's own prompt, as users of the tool know it;
-  // only at a console, since from a pipe it would wait for the pipe to
-  // close.
-  if (!stdin_is_interactive()) return false;
+void write_output(const std::string& text) {
+  // At a console as characters: it would read the bytes in its own code
+  // page, which the manifest's UTF-8 does not change.
   std::fflush(stdout);
-  std::system("pause");
-  return true;
+  if (!write_console(::GetStdHandle(STD_OUTPUT_HANDLE), text))
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+bool wait_for_key_press(const char* prompt) {
+  // Only at a console: from a pipe it would wait for the pipe to close.
+  // Keys typed while the tool worked are dropped, so the window stays
+  // until the outcome has been read.
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  if (!stdin_is_interactive() || !::FlushConsoleInputBuffer(input))
+    return false;
+  write_output(prompt);
+  bool pressed = false;
+  for (;;) {
+    INPUT_RECORD record;
+    DWORD read = 0;
+    if (!::ReadConsoleInputW(input, &record, 1, &read) || read != 1) break;
+    if (record.EventType == KEY_EVENT &&
+        answers_pause(record.Event.KeyEvent)) {
+      pressed = true;
+      break;
+    }
+  }
+  write_output("\n");
+  return pressed;
 }
 
 unsigned long process_id() { return ::GetCurrentProcessId(); }

@@ -18,12 +18,15 @@
 std::vector<std::string> command_line_arguments(int argc, char** argv);
 
 /// Opens an existing regular file for binary reading; nullptr when it
-/// cannot. Anything else (a FIFO, a device, a folder) is refused without
-/// waiting, so a name that does not lead to a file never blocks the tool.
+/// cannot. Anything else (a FIFO, a device, a folder; on Windows a pipe or
+/// a console) is refused without waiting, so a name that does not lead to
+/// a file never blocks the tool.
 std::FILE* open_for_reading(const std::string& path);
 
-/// True when `path` names something that is neither a regular file nor a
-/// folder: it is there, but no file can be read from it.
+/// True when `path` names something that is there but is no file that can
+/// be read: on POSIX systems neither a regular file nor a folder (a FIFO,
+/// a device); on Windows a device, or a file the system will not open for
+/// reading (held by another program, refused).
 bool is_special_file(const std::string& path);
 
 /// True when `path` names a folder.
@@ -42,10 +45,26 @@ bool list_folder_files(const std::string& folder,
 /// already ends in one.
 std::string join_path(const std::string& folder, const std::string& name);
 
+/// Whether a file may be replaced by a new one of its name now.
+enum class Replaceable {
+  yes,        // there is none, or nothing the tool can tell stands in its way
+  held,       // another program holds it open (Windows)
+  read_only,  // it is marked read-only (Windows)
+};
+
+/// Whether the file at `path` can be replaced, waiting about two seconds in
+/// short sleeps while another program holds it (an emulator that still
+/// runs the game, a virus scanner reading it). On POSIX systems a file in
+/// use or marked read-only is replaced all the same: always `yes`.
+Replaceable wait_until_replaceable(const std::string& path);
+
 /// A file being written that takes its name only once it is complete.
 struct NewFile {
   std::FILE* stream;
   std::string temporary_path;  // empty while the file has no name at all
+  /// Why `commit_new_file` could not give it its name, where the old file
+  /// of that name stood in the way.
+  Replaceable blocked = Replaceable::yes;
 };
 
 /// Starts the file that is to become `path`, in the same folder. On Linux
@@ -59,10 +78,14 @@ struct NewFile {
 bool begin_new_file(const std::string& path, NewFile* file);
 
 /// Puts the whole file on the disk, then gives it the name `path`,
-/// replacing any file of that name, and on POSIX systems puts the folder
-/// on the disk too, so that the name is there when it returns, however
-/// soon a card is pulled; closes it. False when any step failed; then
-/// nothing of it is left.
+/// replacing any file of that name, and puts the name on the disk too (on
+/// POSIX systems by flushing the folder, on Windows the renamed file, whose
+/// flush writes its folder entry on FAT), so that the name is there when it
+/// returns, however soon a card is pulled; closes it. On Windows, while
+/// another program holds the old file, it waits as
+/// `wait_until_replaceable` does, the new file still hidden and to be
+/// deleted. False when any step failed, with `blocked` saying where the
+/// old file was in the way; then nothing of it is left.
 bool commit_new_file(NewFile* file, const std::string& path);
 
 /// The bytes a new file at `path` may still take on its file system;
@@ -90,6 +113,13 @@ extern bool unnamed_files_enabled;
 /// any output name the file system accepts leaves room for it.
 std::string temporary_name(const std::string& folder, int attempt);
 
+/// Notes a temporary file this process made at `path`, and asks whether
+/// the file at `path` is one. A file named for this process's own id that
+/// it did not make was left by an earlier run that had the same id (before
+/// a reboot, or in another process namespace).
+void note_own_temporary(const std::string& path);
+bool is_own_temporary(const std::string& path);
+
 /// True when `name` is exactly `.brenvik-<digits>-<digits>.tmp`, the name
 /// `temporary_name` gives, its first number one a process can have: not 0,
 /// and held by an unsigned long. `*pid` is then that number.
@@ -110,7 +140,9 @@ constexpr int kLeftoverQuietSeconds = 60;
 /// regular files directly in it whose name `is_temporary_name` takes,
 /// whose number names no process running on this machine, and which have
 /// not changed for `kLeftoverQuietSeconds`. Nothing else is one: not a
-/// live run's file, not a folder or a link of that name.
+/// live run's file, not a folder or a link of that name. A file of this
+/// process's own id is one unless this process made it; on Windows, so is
+/// one whose process was started after the file was last written.
 std::vector<Leftover> leftovers_beside(const std::string& path);
 
 /// The folder part of `path` up to and including its last backslash or
@@ -195,11 +227,16 @@ std::string executable_path();
 /// a line can be redrawn in place.
 bool stdout_is_terminal();
 
-/// Waits for a key press the way the platform's console does: on POSIX
-/// systems `prompt` is printed first, only when it will wait; Windows
-/// leaves the prompt to the command interpreter's own "pause". Returns true
-/// when it waited for a key, false when it could not (no terminal, or input
-/// at its end), so callers never loop on a pause that returns at once.
+/// Writes `text` (UTF-8) to standard output and flushes it: at a Windows
+/// console as the characters it holds, in UTF-16; anywhere else (a POSIX
+/// terminal, a file, a pipe) as its bytes.
+void write_output(const std::string& text);
+
+/// Waits for one key pressed after `prompt`, which is written first, only
+/// when it will wait; keys typed before it are dropped, and a line end
+/// follows the key. Returns true when it waited for a key, false when it
+/// could not (no terminal or console, input at its end, a call that
+/// failed), so callers never loop on a pause that returns at once.
 bool wait_for_key_press(const char* prompt);
 
 /// A number that tells this process from others running at the same time.

@@ -135,8 +135,12 @@ GameOutcome check_game(const std::string& input_path,
 }
 
 void say_outcome(const GameOutcome& outcome, bool checking, Status& status) {
+  const bool about_output = outcome.failure == Failure::output_held ||
+                            outcome.failure == Failure::output_read_only;
   if (!outcome.fixed())
-    status.message(failure_message(outcome.failure, outcome.replacement_name));
+    status.message(failure_message(
+        outcome.failure,
+        about_output ? outcome.output_path : outcome.replacement_name));
   else if (checking)
     say_planned(outcome, status);
   else

@@ -80,6 +80,8 @@ const char* failure_text(Failure failure) {
     case Failure::arm7_empty: return message_arm7_empty;
     case Failure::input_short: return message_input_short;
     case Failure::output_failed: return message_output_failed;
+    case Failure::output_held: return message_output_held;
+    case Failure::output_read_only: return message_output_read_only;
     case Failure::out_of_memory: return message_out_of_memory;
     default: return part_failure_text(failure);
   }

@@ -134,6 +134,12 @@ inline constexpr char message_input_short[] =
     "The game could not be read to its end!\n\n";
 inline constexpr char message_output_failed[] =
     "The fixed game could not be written completely!\n\n";
+// The old output, named, stands in the way: another program holds it open
+// (an emulator still running the game), or it is marked read-only.
+inline constexpr char message_output_held[] =
+    "The fixed game could not be written: %s is open in another program!\n\n";
+inline constexpr char message_output_read_only[] =
+    "The fixed game could not be written: %s is read-only!\n\n";
 inline constexpr char message_out_of_memory[] =
     "Not enough memory to rebuild the game!\n\n";
 
@@ -185,6 +191,8 @@ enum class Failure : uint8_t {
   arm7_empty,
   input_short,
   output_failed,
+  output_held,
+  output_read_only,
   out_of_memory,
 };
 
@@ -193,8 +201,9 @@ enum class Failure : uint8_t {
 const char* failure_text(Failure failure);
 
 /// `failure_text(failure)` with the file it names filled in: `name`, the
-/// replacement or donor the step was about, as the user gave or picked it;
-/// for `scratch_unavailable` the folder scratch files are made in.
+/// replacement or donor the step was about, as the user gave or picked it,
+/// or the output for `output_held` and `output_read_only`; for
+/// `scratch_unavailable` the folder scratch files are made in.
 std::string failure_message(Failure failure, const std::string& name);
 
 /// A part the header names: what --check calls it, and the failure when it

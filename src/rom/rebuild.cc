@@ -141,6 +141,17 @@ Failure read_and_plan(const OpenedGame& game, uint64_t new_arm7_size,
                       buffer, kCopyBufferSize, plan);
 }
 
+// Why the output could not take its name, where its old file was in the
+// way.
+Failure blocked_failure(Replaceable blocked) {
+  switch (blocked) {
+    case Replaceable::yes: return Failure::output_failed;
+    case Replaceable::held: return Failure::output_held;
+    case Replaceable::read_only: return Failure::output_read_only;
+  }
+  return Failure::output_failed;
+}
+
 // Everything after the game is open. Nothing is created until the image
 // has been checked, and the output takes its name only when it is whole.
 Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
@@ -179,7 +190,7 @@ Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
   if (failure != Failure::none)
     abandon_new_file(&output);
   else if (!commit_new_file(&output, output_path))
-    failure = Failure::output_failed;
+    failure = blocked_failure(output.blocked);
   return failure;
 }
 
@@ -227,6 +238,11 @@ bool game_header_has(const OpenedGame& game, uint32_t end) {
 Failure rebuild_opened_game(const OpenedGame& game,
                             const Replacement& replacement,
                             const std::string& output_path, Status& status) {
+  // An old output that cannot be replaced is found out before anything is
+  // written, and stays as it is, as does the game.
+  if (const Replaceable replaceable = wait_until_replaceable(output_path);
+      replaceable != Replaceable::yes)
+    return blocked_failure(replaceable);
   if (file_exists(output_path)) remove_file(output_path);
   status.message(message_rebuilding);
   if (!game.file) return Failure::game_unopenable;
