@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # brenvik.exe end to end under Wine, on images from the test-image builder:
-#   wine_e2e.sh BRENVIK_EXE TEST_IMAGE_TOOL_EXE WORK_DIR WINE_COMMAND...
+#   wine_e2e.sh BRENVIK_EXE TEST_IMAGE_TOOL_EXE HOLD_FILE_EXE WORK_DIR WINE_COMMAND...
 # Each run has standard input at the null device, as when a script starts
 # the tool. Output bytes are compared with the builder's literal rebuild.
 set -u
 tool_exe=$1
 image_tool_exe=$2
-work=$3
-shift 3
+hold_file_exe=$3
+work=$4
+shift 4
 wine=("$@")
 # Wine turns the command line into UTF-16 by the locale's character set.
 export LC_ALL=C.UTF-8
@@ -162,6 +163,110 @@ expect "leftover: exit 0" test "$status" = 0
 expect "leftover: said" says 'Removed games\cut\.brenvik-4000000001-0.tmp (3 KiB), left by an interrupted run.'
 expect "leftover: removed, the recent one kept" test "$(ls -A games/cut)" = "$(printf '.brenvik-4000000001-1.tmp\ncut-arm7fixed.nds\ncut.nds')"
 rm games/cut/.brenvik-4000000001-1.tmp
+
+# Names outside ASCII as they are: in a console (Wine hands the console's
+# UTF-16 text to its terminal as UTF-8), and as UTF-8 bytes redirected.
+mkdir -p games/names
+cp game.nds "games/names/pokémon ポケ.nds"
+cp game.nds games/names/zz.nds
+(cd games/names && timeout 120 script -qec \
+   "$(printf '%q ' "${wine[@]}" ../../tools/brenvik.exe 'pokémon ポケ.nds' zz.nds)" \
+   /dev/null </dev/null >"$work/console.raw" 2>/dev/null)
+expect "console: the name as it is" grep -qaF "[1/2] pokémon ポケ.nds" "$work/console.raw"
+run_in games/names ../../tools/brenvik.exe 'pokémon ポケ.nds' zz.nds
+expect "redirected: the name as UTF-8 bytes" says "[1/2] pokémon ポケ.nds"
+
+# Another program holding the old output: held a second, the run waits and
+# fixes the game; held for good, it writes nothing, says why and leaves
+# the old output and the folder as they were. A read-only old output is
+# said as such.
+hold() {  # hold PATH MILLISECONDS: in the background, until it holds
+  rm -f "$1.held"
+  "${wine[@]}" "$hold_file_exe" "$1" "$2" >/dev/null 2>&1 &
+  holder=$!
+  held=$1
+  for _ in $(seq 100); do [ -e "$1.held" ] && break; sleep 0.1; done
+  rm -f "$1.held"
+}
+# Ends the holder: the Windows process itself, below whatever started Wine.
+release() {
+  pkill -f "$(basename "$hold_file_exe") $held"
+  wait "$holder" 2>/dev/null
+}
+mkdir -p games/held
+cp game.nds games/held/held.nds
+echo old >games/held/held-arm7fixed.nds
+hold games/held/held-arm7fixed.nds 1000
+run_in games/held ../../tools/brenvik.exe held.nds
+wait "$holder"
+expect "held a second: exit 0" test "$status" = 0
+expect "held a second: fixed" cmp -s games/held/held-arm7fixed.nds expected.nds
+echo old >games/held/held-arm7fixed.nds
+before=$(ls -A games/held)
+hold games/held/held-arm7fixed.nds 0
+run_in games/held ../../tools/brenvik.exe held.nds
+release
+expect "held for good: exit 1" test "$status" = 1
+expect "held for good: said" says "The fixed game could not be written: held-arm7fixed.nds is open in another program!"
+expect "held for good: old output kept" test "$(cat games/held/held-arm7fixed.nds)" = old
+expect "held for good: input kept" cmp -s games/held/held.nds game.nds
+expect "held for good: folder as it was" test "$(ls -A games/held)" = "$before"
+chmod a-w games/held/held-arm7fixed.nds
+run_in games/held ../../tools/brenvik.exe held.nds
+expect "read-only: exit 1" test "$status" = 1
+expect "read-only: said" says "The fixed game could not be written: held-arm7fixed.nds is read-only!"
+expect "read-only: old output kept" test "$(cat games/held/held-arm7fixed.nds)" = old
+chmod u+w games/held/held-arm7fixed.nds
+
+# An arm7.bin another program holds is there, not missing: it cannot be
+# read, and nothing is extracted over it from donor.nds.
+cp tools/arm7.bin held-arm7.bin
+hold tools/arm7.bin 0
+run_in games ../tools/brenvik.exe back.nds
+release
+expect "held arm7.bin: exit 1" test "$status" = 1
+expect "held arm7.bin: said" says "The arm7.bin could not be read!"
+expect "held arm7.bin: not extracted over" test "$(times_said "Extracting")" = 0
+expect "held arm7.bin: kept" cmp -s tools/arm7.bin held-arm7.bin
+
+# A device given as the game is refused at once, as a FIFO is on POSIX.
+for device in 'CONIN$' COM1; do
+  (cd games && timeout 120 "${wine[@]}" ../tools/brenvik.exe "$device" \
+     </dev/null >"$work/printed.raw" 2>/dev/null)
+  status=$?
+  printed=$(tr -d '\r' <"$work/printed.raw")
+  expect "device $device: exit 1" test "$status" = 1
+  expect "device $device: refused" says "The game could not be written!"
+done
+
+# At a console the run ends with the tool's own pause: its prompt, then a
+# key, then a line end. (Keys typed ahead reach Wine's console from the
+# terminal only when it reads them, after the pause has dropped what was
+# typed, so that part is for a real console.)
+paused=$(cd games && timeout 120 python3 - "${wine[@]}" ../tools/brenvik.exe back.nds <<'PY'
+import os, pty, sys
+pid, fd = pty.fork()
+if pid == 0:
+    os.execvp(sys.argv[1], sys.argv[1:])
+out = b''
+# Wine's console draws the trailing blank as a cursor move.
+while b'Press any key to continue . . .' not in out:
+    out += os.read(fd, 4096)
+prompted = len(out)
+os.write(fd, b'x')
+try:
+    while True:
+        piece = os.read(fd, 4096)
+        if not piece:
+            break
+        out += piece
+except OSError:
+    pass
+_, status = os.waitpid(pid, 0)
+print(os.waitstatus_to_exitcode(status), b'\n' in out[prompted:])
+PY
+)
+expect "pause: a key ends the run, then a line end" test "$paused" = "0 True"
 
 # No run, refused, failed or successful, leaves a temporary file anywhere.
 expect "no temporary file left behind" test -z "$(find . -name '.brenvik-*')"

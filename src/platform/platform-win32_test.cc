@@ -110,12 +110,35 @@ void age(const std::string& path, int seconds) {
 
 }  // namespace
 
+namespace {
+
+// A process that lives, suspended, until the test ends it: a copy of the
+// test program that never runs.
+struct LiveProcess {
+  PROCESS_INFORMATION info = {};
+  LiveProcess() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring command = L"\"" + wide(executable_path()) + L"\" --gtest_list_tests";
+    ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
+                     CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+  }
+  ~LiveProcess() {
+    ::TerminateProcess(info.hProcess, 0);
+    ::WaitForSingleObject(info.hProcess, INFINITE);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+  }
+};
+
+}  // namespace
+
 TEST(Win32Files, ATemporaryIsHiddenUntilNamedAndOnlyALeftoverIsFound) {
   std::string dir = make_scratch_dir();
   NewFile file;
   ASSERT_TRUE(begin_new_file(dir + "game-arm7fixed.nds", &file));
   EXPECT_TRUE(attributes_of(file.temporary_path) & FILE_ATTRIBUTE_HIDDEN);
-  // A live run's file is no leftover, however old.
+  // This run's own file is no leftover, however old.
   age(file.temporary_path, 120);
   EXPECT_TRUE(leftovers_beside(dir + "game-arm7fixed.nds").empty());
   ASSERT_EQ(3u, std::fwrite("abc", 1, 3, file.stream));
@@ -125,10 +148,22 @@ TEST(Win32Files, ATemporaryIsHiddenUntilNamedAndOnlyALeftoverIsFound) {
   EXPECT_FALSE(fixed & FILE_ATTRIBUTE_HIDDEN);
 
   // No process has an id this large; of its files only the one that has
-  // stood unchanged counts. No run has the id 0, or one past a DWORD.
+  // stood unchanged counts. No run has the id 0, or one past a DWORD. A
+  // file of this run's id that it did not make, and one of a live process
+  // started after the file was written, are earlier runs' (the ids came
+  // round again after a reboot).
   const std::string gone = ".brenvik-4000000001-";
   ASSERT_TRUE(write_bytes(dir + gone + "0.tmp", {1, 2}));
   age(dir + gone + "0.tmp", 120);
+  LiveProcess live;
+  ASSERT_NE(0u, live.info.dwProcessId);
+  const std::string own = ".brenvik-" + std::to_string(process_id()) + "-7.tmp";
+  const std::string later =
+      ".brenvik-" + std::to_string(live.info.dwProcessId) + "-0.tmp";
+  for (const std::string& name : {own, later}) {
+    ASSERT_TRUE(write_bytes(dir + name, {1, 2, 3}));
+    age(dir + name, 120);
+  }
   for (const char* never : {".brenvik-0-0.tmp", ".brenvik-4294967296-0.tmp"}) {
     ASSERT_TRUE(write_bytes(dir + never, {1}));
     age(dir + never, 120);
@@ -136,10 +171,14 @@ TEST(Win32Files, ATemporaryIsHiddenUntilNamedAndOnlyALeftoverIsFound) {
   ASSERT_TRUE(write_bytes(dir + gone + "1.tmp", {1, 2}));
   ASSERT_TRUE(::CreateDirectoryW(wide(dir + gone + "2.tmp").c_str(), nullptr));
   age(dir + gone + "2.tmp", 120);
-  const std::vector<Leftover> found = leftovers_beside(dir + "x.nds");
-  ASSERT_EQ(1u, found.size());
-  EXPECT_EQ(dir + gone + "0.tmp", found[0].path);
-  EXPECT_EQ(2u, found[0].size);
+  std::vector<std::string> found;
+  for (const Leftover& leftover : leftovers_beside(dir + "x.nds"))
+    found.push_back(leftover.path);
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> expected = {dir + gone + "0.tmp", dir + own,
+                                       dir + later};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, found);
   ::RemoveDirectoryW(wide(dir + gone + "2.tmp").c_str());
   remove_tree(dir);
 }
