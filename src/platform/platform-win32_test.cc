@@ -8,7 +8,6 @@
 #include "reference_rebuild.h"
 #include "rom/files.h"
 #include "platform/platform.h"
-#include "cli/rebuild_game.h"
 #include "rom/rebuild.h"
 #include "scratch.h"
 #include "test_image.h"
@@ -64,10 +63,11 @@ TEST(Win32Paths, AGameDeeperThanMaxPathRebuilds) {
   std::vector<uint8_t> arm7 = replacement_binary(0x2F0);
   ASSERT_TRUE(write_bytes(deep + "game.nds", game));
   ASSERT_TRUE(write_bytes(deep + "arm7.bin", arm7));
-  arm7_path = deep + "arm7.bin";
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(1, rebuild_game(deep + "game-arm7fixed.nds", deep + "game.nds"));
-  testing::internal::GetCapturedStdout();
+  RecordingStatus status;
+  EXPECT_EQ(Failure::none,
+            rebuild_opened_game(open_game(deep + "game.nds"),
+                                replacement_at(deep + "arm7.bin", kArm7Name),
+                                deep + "game-arm7fixed.nds", status));
   bool trimmed = false;
   EXPECT_TRUE(reference_rebuild(game, arm7, &trimmed) ==
               file_bytes(deep + "game-arm7fixed.nds"));
