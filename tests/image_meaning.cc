@@ -1,3 +1,4 @@
+// Brenvik tests: the oracle that judges a rebuilt image by what it means.
 #include "image_meaning.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Brenvik tests: the literal rebuild on whole buffers.
 #include "reference_rebuild.h"
 
 #include <algorithm>

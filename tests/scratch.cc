@@ -1,3 +1,4 @@
+// Brenvik tests: scratch folders, files and runs of the built tool.
 #include "scratch.h"
 
 #include <gtest/gtest.h>

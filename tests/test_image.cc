@@ -1,3 +1,4 @@
+// Brenvik tests: the test-image builder.
 #include "test_image.h"
 
 #include <cstdio>

@@ -596,6 +596,27 @@ def small_batches(engine, origin, url):
         check(f'{label}: a batch the worker cannot begin fails as itself',
               a_batch_that_cannot_begin)
 
+        def a_stray_reply_is_ignored():
+            # The worker answers a request no page asked: a reply whose id
+            # no request has, sent before the real reply to a game. The game
+            # takes its own reply; the stray one is dropped.
+            browser.script(
+                "const post = Worker.prototype.postMessage;"
+                "Worker.prototype.postMessage = function (m, t) {"
+                "  const sent = post.call(this, m, t);"
+                "  if (m && m.type === 'fix') {"
+                "    Worker.prototype.postMessage = post;"
+                "    this.dispatchEvent(new MessageEvent('message', {data: {type: 'fixed',"
+                "      id: m.id + 1000, name: 'stray-arm7fixed.nds', blob: new Blob(['x']),"
+                "      wasmBytes: 0}}));"
+                "  }"
+                "  return sent;"
+                "}; return true;")
+            links = browser.run_batch(game)
+            assert links == ['game-arm7fixed.nds'], links
+            same_file(expected, browser.download(links[0], os.path.getsize(expected)))
+        check(f'{label}: a reply with an id no request has is ignored', a_stray_reply_is_ignored)
+
         def remembered_after_reload():
             browser.open(url)
             wait(lambda: 'donor' in browser.text('chosen'), 'the remembered donor')

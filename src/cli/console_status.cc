@@ -1,3 +1,4 @@
+// Brenvik: the console's printer: messages whole, the progress line in place.
 #include "cli/console_status.h"
 
 #include <cstdio>

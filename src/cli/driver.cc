@@ -1,3 +1,4 @@
+// Brenvik: the command-line driver: one run of the tool, from banner to pause.
 #include "cli/driver.h"
 
 #include "cli/console_messages.h"

@@ -1,3 +1,4 @@
+// Brenvik: turning the command line's games and folders into the games to fix.
 #include "cli/game_list.h"
 
 #include <algorithm>

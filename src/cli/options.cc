@@ -1,3 +1,4 @@
+// Brenvik: reading the console tool's options.
 #include "cli/options.h"
 
 #include "cli/console_messages.h"

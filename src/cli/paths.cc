@@ -1,3 +1,4 @@
+// Brenvik: the driver's path functions.
 #include "cli/paths.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Tests of the driver's path functions.
 #include "cli/paths.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Brenvik: the rebuild of one game as the console has always run it.
 #include "cli/rebuild_game.h"
 
 #include "cli/console_status.h"

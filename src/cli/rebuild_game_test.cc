@@ -1,3 +1,4 @@
+// Tests of the console's own rebuild of one game.
 #include "cli/rebuild_game.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,5 @@
 // What every platform file shares of the platform interface.
-#include "platform/platform.h"
-
-#include <cerrno>
-
-bool unnamed_files_enabled = true;
-bool kernel_copy_enabled = true;
+#include "platform.h"
 
 namespace {
 
@@ -67,35 +62,6 @@ bool is_temporary_name(const std::string& name, unsigned long* pid) {
   return read_digits(name, &at, pid) && *pid != 0 && at < name.size() &&
          name[at++] == '-' && read_digits(name, &at, &attempt) &&
          name.compare(at, std::string::npos, kTemporarySuffix) == 0;
-}
-
-namespace {
-
-// The one fault a test build plans: which call, which of them, and how
-// many of them came so far.
-struct PlannedFault {
-  FaultCall call = FaultCall::read;
-  long nth = 0;  // 0: none
-  long seen = 0;
-  bool happened = false;
-};
-PlannedFault planned_fault;
-
-}  // namespace
-
-void fail_once(FaultCall call, long nth) {
-  planned_fault = {call, nth, 0, false};
-}
-
-bool fault_happened() { return planned_fault.happened; }
-
-bool fault_now(FaultCall call) {
-  PlannedFault& fault = planned_fault;
-  if (fault.nth == 0 || fault.call != call || ++fault.seen != fault.nth)
-    return false;
-  fault.happened = true;
-  errno = EIO;
-  return true;
 }
 
 size_t read_from(std::FILE* file, void* data, size_t length) {

@@ -1,5 +1,5 @@
 // POSIX side of the platform interface (Linux, macOS, the BSDs).
-#include "platform/platform.h"
+#include "platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>

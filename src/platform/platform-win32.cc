@@ -2,7 +2,7 @@
 // every path is turned into UTF-16 here and handed to the wide APIs, so no
 // character is lost to the ANSI code page, and long paths get the prefix
 // \\?\ that lifts the MAX_PATH limit on any Windows version.
-#include "platform/platform.h"
+#include "platform.h"
 
 // windows.h first: shellapi.h builds on its definitions.
 #include <windows.h>

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "test_hooks.h"
+
 /// The command line as UTF-8 strings, `argv[0]` first. On Windows the
 /// arguments are taken from the system's UTF-16 command line, since `argv`
 /// there is in the ANSI code page and loses characters.
@@ -104,10 +106,6 @@ bool reserve_space(NewFile* file, uint64_t size);
 /// Closes the file and removes what there is of it.
 void abandon_new_file(NewFile* file);
 
-/// When false, `begin_new_file` takes the named temporary file even where
-/// the system offers a file without a name. Only a test build turns it off.
-extern bool unnamed_files_enabled;
-
 /// A short name in `folder` (empty, or ending in its separator) for a
 /// temporary file of this process: `.brenvik-<pid>-<attempt>.tmp`, so that
 /// any output name the file system accepts leaves room for it.
@@ -180,20 +178,6 @@ bool replace_file(const std::string& from, const std::string& to);
 /// Deletes a file; false when it was not there or could not be removed.
 bool remove_file(const std::string& path);
 
-/// The file calls a test build of the tool can make fail, each once.
-enum class FaultCall { read, write, flush, rename };
-
-/// Makes the `nth` call (counting from 1) of `call` fail, once; every other
-/// call goes through. Only test builds call it.
-void fail_once(FaultCall call, long nth);
-
-/// True once the fault `fail_once` planned has happened.
-bool fault_happened();
-
-/// True when this call of `call` is the one to fail: the platform files ask
-/// it before each rename, link, flush to the disk and copy in the kernel.
-bool fault_now(FaultCall call);
-
 /// `std::fread`, `std::fwrite` and `std::fflush`, each of which a test build
 /// can make fail once (as a short count, or false).
 size_t read_from(std::FILE* file, void* data, size_t length);
@@ -214,10 +198,6 @@ bool file_size(std::FILE* file, uint64_t* size);
 /// and always 0 where no such call exists. The caller copies the rest.
 uint64_t copy_in_kernel(std::FILE* in, uint64_t in_offset, std::FILE* out,
                         uint64_t out_offset, uint64_t length);
-
-/// When false, `copy_in_kernel` copies nothing, so every byte moves
-/// through the caller's buffer. Only a benchmark and tests turn it off.
-extern bool kernel_copy_enabled;
 
 /// The path of the running executable as the system reports it; empty when
 /// the system cannot tell.

@@ -1,3 +1,4 @@
+// Brenvik: the cartridge header's fields and its CRC-16.
 #include "rom/cartridge_header.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// Tests of the cartridge header's fields and its CRC-16.
 #include "rom/cartridge_header.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Brenvik: reading, writing and copying bytes between files, and the progress of a copy.
 #include "rom/files.h"
 
 #include <algorithm>

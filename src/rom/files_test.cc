@@ -1,3 +1,4 @@
+// Tests of the block transfers between files.
 #include "rom/files.h"
 
 #include <gtest/gtest.h>

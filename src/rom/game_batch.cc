@@ -1,3 +1,4 @@
+// Brenvik: a run over several games: headings, the count and the lists at its end.
 #include "rom/game_batch.h"
 
 #include "rom/messages.h"

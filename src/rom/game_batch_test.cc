@@ -1,3 +1,4 @@
+// Tests of a batch of games, the replacement as offered, and a long rebuild's progress.
 #include "rom/game_batch.h"
 
 #include <gtest/gtest.h>

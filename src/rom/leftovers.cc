@@ -1,3 +1,4 @@
+// Brenvik: clearing what an interrupted run left, and saying so.
 #include "rom/leftovers.h"
 
 #include "platform/platform.h"

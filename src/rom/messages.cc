@@ -1,90 +1,105 @@
+// Brenvik: the text of each failure.
 #include "rom/messages.h"
+
+#include <cstddef>
 
 #include "platform/platform.h"
 #include "rom/status.h"
 
 namespace {
 
-// The texts of parts that lie where the rebuild cannot carry them; each
-// value in `Failure` that names a part has one here.
-const char* part_failure_text(Failure failure) {
-  switch (failure) {
-    case Failure::arm9_in_replaced_stretch:
-      return "The game's arm9 binary lies between its arm7 binary and its "
-             "file name table!\n\n";
-    case Failure::arm9_past_used_area:
-      return "The game's arm9 binary lies past its used area!\n\n";
-    case Failure::arm9_overlays_in_replaced_stretch:
-      return "The game's arm9 overlay table lies between its arm7 binary and "
-             "its file name table!\n\n";
-    case Failure::arm9_overlays_past_used_area:
-      return "The game's arm9 overlay table lies past its used area!\n\n";
-    case Failure::arm7_overlays_in_replaced_stretch:
-      return "The game's arm7 overlay table lies between its arm7 binary and "
-             "its file name table!\n\n";
-    case Failure::arm7_overlays_past_used_area:
-      return "The game's arm7 overlay table lies past its used area!\n\n";
-    case Failure::banner_in_front_of_fnt:
-      return "The game's banner lies in front of its file name table!\n\n";
-    case Failure::banner_outside:
-      return "The game's banner lies outside the image!\n\n";
-    case Failure::debug_rom_in_replaced_stretch:
-      return "The game's debug rom lies between its arm7 binary and its file "
-             "name table!\n\n";
-    case Failure::debug_rom_past_used_area:
-      return "The game's debug rom lies past its used area!\n\n";
-    case Failure::dsi_arm9_in_replaced_stretch:
-      return "The game's DSi arm9 binary lies between its arm7 binary and its "
-             "file name table!\n\n";
-    case Failure::dsi_arm7_in_replaced_stretch:
-      return "The game's DSi arm7 binary lies between its arm7 binary and its "
-             "file name table!\n\n";
-    case Failure::digest_table_in_replaced_stretch:
-      return "The game's DSi digest table lies between its arm7 binary and "
-             "its file name table!\n\n";
-    case Failure::modcrypt_area_in_replaced_stretch:
-      return "The game's DSi modcrypt area lies between its arm7 binary and "
-             "its file name table!\n\n";
-    default: return "";
-  }
+struct FailureText {
+  Failure failure;
+  const char* text;
+};
+
+// Each failure's text, in the order of `Failure`.
+constexpr FailureText kFailureTexts[] = {
+    {Failure::none, ""},
+    {Failure::whole_image_as_binary, message_whole_image_as_binary},
+    {Failure::donor_unreadable, message_unreadable},
+    {Failure::donor_arm7_outside, message_donor_arm7_outside},
+    {Failure::donor_arm7_empty, message_donor_arm7_empty},
+    {Failure::arm7_not_written, message_arm7_not_written},
+    {Failure::scratch_unavailable, message_scratch_unavailable},
+    {Failure::no_usable_donor, message_no_usable_donor},
+    {Failure::name_too_short, message_name_too_short},
+    {Failure::game_unopenable, message_game_unopenable},
+    {Failure::header_short, message_header_short},
+    {Failure::no_file_system, message_no_file_system},
+    {Failure::arm7_outside, message_arm7_outside},
+    {Failure::arm7_into_fnt, message_arm7_into_fnt},
+    {Failure::fnt_behind_fat, message_fnt_behind_fat},
+    {Failure::fnt_outside, message_fnt_outside},
+    {Failure::fat_outside, message_fat_outside},
+    {Failure::fat_far_outside, message_fat_far_outside},
+    {Failure::file_reversed, message_file_reversed},
+    {Failure::file_misplaced, message_file_misplaced},
+    {Failure::file_past_used, message_file_past_used},
+    {Failure::dsi_area_overrun, message_dsi_area_overrun},
+    {Failure::too_large, message_too_large},
+    // Parts that lie where the rebuild cannot carry them.
+    {Failure::arm9_in_replaced_stretch,
+     "The game's arm9 binary lies between its arm7 binary and its file name "
+     "table!\n\n"},
+    {Failure::arm9_past_used_area,
+     "The game's arm9 binary lies past its used area!\n\n"},
+    {Failure::arm9_overlays_in_replaced_stretch,
+     "The game's arm9 overlay table lies between its arm7 binary and its file "
+     "name table!\n\n"},
+    {Failure::arm9_overlays_past_used_area,
+     "The game's arm9 overlay table lies past its used area!\n\n"},
+    {Failure::arm7_overlays_in_replaced_stretch,
+     "The game's arm7 overlay table lies between its arm7 binary and its file "
+     "name table!\n\n"},
+    {Failure::arm7_overlays_past_used_area,
+     "The game's arm7 overlay table lies past its used area!\n\n"},
+    {Failure::banner_in_front_of_fnt,
+     "The game's banner lies in front of its file name table!\n\n"},
+    {Failure::banner_outside, "The game's banner lies outside the image!\n\n"},
+    {Failure::debug_rom_in_replaced_stretch,
+     "The game's debug rom lies between its arm7 binary and its file name "
+     "table!\n\n"},
+    {Failure::debug_rom_past_used_area,
+     "The game's debug rom lies past its used area!\n\n"},
+    {Failure::dsi_arm9_in_replaced_stretch,
+     "The game's DSi arm9 binary lies between its arm7 binary and its file "
+     "name table!\n\n"},
+    {Failure::dsi_arm7_in_replaced_stretch,
+     "The game's DSi arm7 binary lies between its arm7 binary and its file "
+     "name table!\n\n"},
+    {Failure::digest_table_in_replaced_stretch,
+     "The game's DSi digest table lies between its arm7 binary and its file "
+     "name table!\n\n"},
+    {Failure::modcrypt_area_in_replaced_stretch,
+     "The game's DSi modcrypt area lies between its arm7 binary and its file "
+     "name table!\n\n"},
+    {Failure::arm7_unreadable, message_unreadable},
+    {Failure::arm7_empty, message_arm7_empty},
+    {Failure::input_short, message_input_short},
+    {Failure::output_failed, message_output_failed},
+    {Failure::output_held, message_output_held},
+    {Failure::output_read_only, message_output_read_only},
+    {Failure::out_of_memory, message_out_of_memory},
+};
+
+// Every failure has its text, at its own place in the table.
+constexpr bool every_failure_has_its_text() {
+  constexpr size_t count = sizeof kFailureTexts / sizeof kFailureTexts[0];
+  if (count != size_t(Failure::count)) return false;
+  for (size_t i = 0; i < count; ++i)
+    if (size_t(kFailureTexts[i].failure) != i) return false;
+  return true;
 }
+static_assert(every_failure_has_its_text(),
+              "each Failure needs its entry in kFailureTexts, in order");
 
 }  // namespace
 
 const char* failure_text(Failure failure) {
-  switch (failure) {
-    case Failure::none: return "";
-    case Failure::whole_image_as_binary: return message_whole_image_as_binary;
-    case Failure::donor_unreadable: return message_unreadable;
-    case Failure::donor_arm7_outside: return message_donor_arm7_outside;
-    case Failure::donor_arm7_empty: return message_donor_arm7_empty;
-    case Failure::arm7_not_written: return message_arm7_not_written;
-    case Failure::scratch_unavailable: return message_scratch_unavailable;
-    case Failure::no_usable_donor: return message_no_usable_donor;
-    case Failure::name_too_short: return message_name_too_short;
-    case Failure::game_unopenable: return message_game_unopenable;
-    case Failure::header_short: return message_header_short;
-    case Failure::no_file_system: return message_no_file_system;
-    case Failure::arm7_outside: return message_arm7_outside;
-    case Failure::arm7_into_fnt: return message_arm7_into_fnt;
-    case Failure::fnt_behind_fat: return message_fnt_behind_fat;
-    case Failure::fnt_outside: return message_fnt_outside;
-    case Failure::fat_outside: return message_fat_outside;
-    case Failure::fat_far_outside: return message_fat_far_outside;
-    case Failure::file_reversed: return message_file_reversed;
-    case Failure::file_misplaced: return message_file_misplaced;
-    case Failure::file_past_used: return message_file_past_used;
-    case Failure::dsi_area_overrun: return message_dsi_area_overrun;
-    case Failure::too_large: return message_too_large;
-    case Failure::arm7_unreadable: return message_unreadable;
-    case Failure::arm7_empty: return message_arm7_empty;
-    case Failure::input_short: return message_input_short;
-    case Failure::output_failed: return message_output_failed;
-    case Failure::output_held: return message_output_held;
-    case Failure::output_read_only: return message_output_read_only;
-    case Failure::out_of_memory: return message_out_of_memory;
-    default: return part_failure_text(failure);
-  }
+  return size_t(failure) < size_t(Failure::count)
+             ? kFailureTexts[size_t(failure)].text
+             : "";
 }
 
 std::string failure_message(Failure failure, const std::string& name) {

@@ -194,6 +194,8 @@ enum class Failure : uint8_t {
   output_held,
   output_read_only,
   out_of_memory,
+  // Not a failure: how many there are.
+  count
 };
 
 /// The text the user is told for `failure`, "%s" where it names a file;

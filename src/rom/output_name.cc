@@ -1,3 +1,4 @@
+// Brenvik: the name a fixed game is written under, and which names are games.
 #include "rom/output_name.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Tests of the output's name and of which names are games.
 #include "rom/output_name.h"
 
 #include <gtest/gtest.h>

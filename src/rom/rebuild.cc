@@ -1,3 +1,4 @@
+// Brenvik: the rebuild of a game image around a replacement ARM7 binary.
 #include "rom/rebuild.h"
 
 #include <algorithm>

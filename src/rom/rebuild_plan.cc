@@ -1,3 +1,4 @@
+// Brenvik: planning a rebuild: where each part goes, and what refuses an image.
 #include "rom/rebuild_plan.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Tests of the rebuild, judged by the bytes it writes and the failures it returns.
 #include "rom/rebuild.h"
 
 #include <gtest/gtest.h>

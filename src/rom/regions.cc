@@ -1,3 +1,4 @@
+// Brenvik: the stretches of an image its header names, and where they go.
 #include "rom/regions.h"
 
 #include "rom/files.h"

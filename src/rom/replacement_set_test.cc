@@ -1,3 +1,4 @@
+// Tests of the choice of a donor for each game.
 #include "rom/replacement_set.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the SDK version read from module parameters.
 #include "rom/sdk_version.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Brenvik: the texts a status is told, filled in.
 #include "rom/status.h"
 
 #include <cstdarg>

@@ -32,8 +32,20 @@ struct Status {
   virtual void progress_ended() {}
 };
 
+// The compiler checks each template against its arguments as printf's;
+// MinGW's own printf would not know %zu, the one the tool uses does.
+#if defined(__MINGW32__)
+#define BRENVIK_PRINTF(template_index, first_argument) \
+  __attribute__((format(gnu_printf, template_index, first_argument)))
+#elif defined(__GNUC__)
+#define BRENVIK_PRINTF(template_index, first_argument) \
+  __attribute__((format(printf, template_index, first_argument)))
+#else
+#define BRENVIK_PRINTF(template_index, first_argument)
+#endif
+
 /// `format` filled in as printf does.
-std::string formatted(const char* format, ...);
+std::string formatted(const char* format, ...) BRENVIK_PRINTF(1, 2);
 
 /// `template_text` with its "%s" replaced by `name`, taken as it is (a
 /// name with a '%' in it stays as it is).
