@@ -88,10 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fail("cannot write the inputs");
 
   const std::string extracted = scratch + "extracted.bin";
-  Replacement taken;
-  Candidate donor;
-  if (read_donor(game, &donor) == Failure::none &&
-      extract_arm7(donor, extracted, &taken) == Failure::none) {
+  Replacement donor;
+  if (look_at_replacement(game, "game.nds", Offered::as_donor, &donor) ==
+          Failure::none &&
+      extract_arm7(extracted, &donor) == Failure::none) {
     std::vector<uint8_t> binary;
     const uint64_t at =
         load_u32le(image.data() + header_field::arm7_rom_offset);

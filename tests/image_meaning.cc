@@ -114,11 +114,15 @@ std::string meaning_lost(const Bytes& in, const Bytes& arm7, const Bytes& out) {
                    u32(out, r.offset_field), u32(in, r.size_field), rewritten);
   // The stretch of the DSi part its digests cover is no region of its own,
   // but where it lies among the DSi binaries it describes them, and must
-  // still describe the same bytes.
+  // still describe the same bytes. DSi binaries lie behind the DS part's
+  // file tables, in the file; elsewhere they describe no DSi part.
   const uint64_t covered = u32(in, 0x1E8), covered_size = u32(in, 0x1EC);
   const uint64_t arm9i = u32(in, 0x1C0), arm9i_size = u32(in, 0x1CC);
   const uint64_t arm7i = u32(in, 0x1D0), arm7i_size = u32(in, 0x1DC);
-  if (dsi && arm9i_size != 0 && arm7i_size != 0 &&
+  const uint64_t fnt = u32(in, 0x40);
+  if (dsi && arm9i_size != 0 && arm7i_size != 0 && arm9i >= fnt &&
+      arm7i >= fnt && arm9i + arm9i_size <= in.size() &&
+      arm7i + arm7i_size <= in.size() &&
       covered >= std::min(arm9i, arm7i) &&
       covered + covered_size <=
           std::max(arm9i + arm9i_size, arm7i + arm7i_size))
