@@ -12,6 +12,7 @@ int rebuild_game(const std::string& output_path,
   const Failure failure = rebuild_opened_game(open_game(input_path),
                                               replacement, output_path, status);
   if (failure == Failure::none) return 1;
-  status.message(failure_message(failure, replacement.name));
+  status.message(failure_message(
+      failure, failure_names_output(failure) ? output_path : replacement.name));
   return -1;
 }

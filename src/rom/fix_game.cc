@@ -75,9 +75,13 @@ GameOutcome fix_or_check(const std::string& input_path,
                          Status& status) {
   GameOutcome outcome;
   outcome.failure = check_output_name(input_path);
-  if (!outcome.fixed()) return outcome;
   const OpenedGame game = open_game(input_path);
   const GameFacts facts = facts_of(input_path, game);
+  if (!outcome.fixed()) {
+    // --check says every game's version, a refused one's too.
+    if (checking) say_game(game, facts, status);
+    return outcome;
+  }
   const Replacement* replacement = replacement_for(
       replacements, facts, checking, status, &outcome.failure);
   if (checking) say_game(game, facts, status);
@@ -135,12 +139,11 @@ GameOutcome check_game(const std::string& input_path,
 }
 
 void say_outcome(const GameOutcome& outcome, bool checking, Status& status) {
-  const bool about_output = outcome.failure == Failure::output_held ||
-                            outcome.failure == Failure::output_read_only;
   if (!outcome.fixed())
-    status.message(failure_message(
-        outcome.failure,
-        about_output ? outcome.output_path : outcome.replacement_name));
+    status.message(failure_message(outcome.failure,
+                                   failure_names_output(outcome.failure)
+                                       ? outcome.output_path
+                                       : outcome.replacement_name));
   else if (checking)
     say_planned(outcome, status);
   else

@@ -107,3 +107,8 @@ std::string failure_message(Failure failure, const std::string& name) {
                                           ? scratch_folder()
                                           : name);
 }
+
+bool failure_names_output(Failure failure) {
+  return failure == Failure::output_held ||
+         failure == Failure::output_read_only;
+}

@@ -208,6 +208,10 @@ const char* failure_text(Failure failure);
 /// `scratch_unavailable` the folder scratch files are made in.
 std::string failure_message(Failure failure, const std::string& name);
 
+/// True for the failures whose text names the output rather than the
+/// replacement: an old output that stands in the way.
+bool failure_names_output(Failure failure);
+
 /// A part the header names: what --check calls it, and the failure when it
 /// lies in the stretch between the ARM7 binary and the FNT, which the new
 /// binary replaces, or past the stretch the rebuild carries behind the FAT.
