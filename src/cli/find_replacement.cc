@@ -14,10 +14,6 @@
 
 namespace {
 
-// The folder beside the tool whose images are donors when there is neither
-// arm7.bin nor donor.nds.
-constexpr char kDonorsFolderName[] = "donors";
-
 // Says what went wrong, if anything, of the file the user knows as `name`,
 // and how the search ends for it.
 Search said(Failure failure, const std::string& name, Status& status) {

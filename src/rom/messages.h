@@ -66,6 +66,8 @@ inline constexpr char message_using_donor[] =
     "Using the arm7 binary of %s (%s).\n\n";
 inline constexpr char message_no_usable_donor[] =
     "No usable donor found in %s!\n\n";
+// Where the page's donors come from, for that message.
+inline constexpr char message_donors_picked[] = "the donors picked";
 
 // A temporary file an interrupted run left in a folder this run writes
 // into: its path and its size.

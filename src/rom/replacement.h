@@ -15,6 +15,9 @@
 /// a replacement and a donor of no other name.
 inline constexpr char kArm7Name[] = "arm7.bin";
 inline constexpr char kDonorName[] = "donor.nds";
+/// The folder beside the tool whose images are donors when there is
+/// neither arm7.bin nor donor.nds.
+inline constexpr char kDonorsFolderName[] = "donors";
 
 /// How a file is offered as the replacement: as the binary itself (arm7.bin,
 /// --arm7), as a donor to take it from (donor.nds, --donor, --donors), or

@@ -98,7 +98,7 @@ EMSCRIPTEN_KEEPALIVE const char* brenvik_take_replacement(const char* path,
 EMSCRIPTEN_KEEPALIVE void brenvik_clear_replacements(int several) {
   replacements = ReplacementSet();
   replacements.several = several != 0;
-  replacements.source = "the donors picked";
+  replacements.source = message_donors_picked;
 }
 
 /// Adds the binary stored at `arm7_file`, picked as the file `name`, to
