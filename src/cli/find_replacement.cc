@@ -1,16 +1,14 @@
 // Brenvik: the console tool's search for the binary it rebuilds with.
 #include "cli/find_replacement.h"
 
-#include <algorithm>
-
 #include "cli/console_messages.h"
+#include "cli/game_list.h"
 #include "platform/platform.h"
 #include "rom/extract_arm7.h"
 #include "rom/files.h"
 #include "rom/fix_game.h"
 #include "rom/leftovers.h"
 #include "rom/messages.h"
-#include "rom/output_name.h"
 
 namespace {
 
@@ -53,18 +51,6 @@ void compare_with_donor(const std::string& donor_path, Status& status,
   }
 }
 
-// The images directly in `folder` that can be donors, in name order.
-std::vector<std::string> donor_files(const std::string& folder) {
-  std::vector<std::string> names;
-  list_folder_files(folder, &names);
-  names.erase(std::remove_if(names.begin(), names.end(),
-                             [](const std::string& n) { return !is_game_name(n); }),
-              names.end());
-  std::sort(names.begin(), names.end(), game_name_less);
-  for (std::string& name : names) name = join_path(folder, name);
-  return names;
-}
-
 // The donors of `folder`, each looked at; a folder with none that can
 // serve ends the search.
 Search take_donors(const std::string& folder,
@@ -92,7 +78,7 @@ Search find_beside_tool(const Options& options, const std::string& program_dir,
       return said(failure, kArm7Name, status);
     }
     if (file_exists(donor_path)) break;
-    const std::vector<std::string> donors = donor_files(donors_folder);
+    const std::vector<std::string> donors = games_in_folder(donors_folder);
     if (!donors.empty())
       return take_donors(donors_folder, donors, status, replacements);
     status.message(message_place_source);
@@ -114,7 +100,7 @@ Search find_beside_tool(const Options& options, const std::string& program_dir,
 Search find_source(const Options& options, const std::string& program_dir,
                    Status& status, ReplacementSet* replacements) {
   if (!options.donors.empty())
-    return take_donors(options.donors, donor_files(options.donors), status,
+    return take_donors(options.donors, games_in_folder(options.donors), status,
                        replacements);
   Replacement r;
   Search search = Search::found;

@@ -7,9 +7,6 @@
 #include "platform/platform.h"
 #include "rom/output_name.h"
 
-namespace {
-
-// The games directly in `folder`, as paths joined from it.
 std::vector<std::string> games_in_folder(const std::string& folder) {
   std::vector<std::string> names;
   list_folder_files(folder, &names);
@@ -21,8 +18,6 @@ std::vector<std::string> games_in_folder(const std::string& folder) {
   for (std::string& name : names) name = join_path(folder, name);
   return names;
 }
-
-}  // namespace
 
 GameList list_games(const std::vector<std::string>& arguments, Status& status) {
   GameList list = {{}, false, false};

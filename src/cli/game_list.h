@@ -15,11 +15,14 @@ struct GameList {
   bool empty_folder;  // a folder held no game
 };
 
-/// Expands `arguments` (quotes already removed), each a game or a folder,
-/// into the games to fix, in the order given. A folder stands for the
-/// regular files directly in it that `is_game_name` takes, ordered by
+/// The files directly in `folder` that `is_game_name` takes, ordered by
 /// name with ASCII letter case ignored, each as the folder's path joined
-/// with its name; for a folder without any it says "No game found in
+/// with its name: a folder's games, or its donors.
+std::vector<std::string> games_in_folder(const std::string& folder);
+
+/// Expands `arguments` (quotes already removed), each a game or a folder,
+/// into the games to fix, in the order given. A folder stands for its
+/// `games_in_folder`; for a folder without any it says "No game found in
 /// <folder>!" through `status`.
 GameList list_games(const std::vector<std::string>& arguments, Status& status);
 

@@ -7,10 +7,6 @@ namespace {
 const char* const kTemporaryPrefix = ".brenvik-";
 const char* const kTemporarySuffix = ".tmp";
 
-}  // namespace
-
-namespace {
-
 // The temporaries this process made, by the path they were made at.
 std::vector<std::string> own_temporaries;
 

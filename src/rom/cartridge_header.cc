@@ -29,13 +29,6 @@ void set_header_u32(CartridgeHeader& header, uint32_t offset, uint32_t value) {
   store_u32le(header.bytes + offset, value);
 }
 
-bool read_field_u32(std::FILE* image, uint32_t offset, uint32_t* value) {
-  uint8_t raw[4];
-  if (!seek_file(image, offset) || read_from(image, raw, 4) != 4) return false;
-  *value = load_u32le(raw);
-  return true;
-}
-
 void build_crc16_table() {
   for (uint32_t v = 0; v < 256; ++v) {
     uint16_t crc = 0;

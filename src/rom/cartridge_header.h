@@ -81,10 +81,6 @@ uint32_t header_u32(const CartridgeHeader& header, uint32_t offset);
 uint16_t header_u16(const CartridgeHeader& header, uint32_t offset);
 void set_header_u32(CartridgeHeader& header, uint32_t offset, uint32_t value);
 
-/// Reads the 32-bit little-endian field at `offset` straight from an open
-/// image file. False when the file is too short or cannot be positioned.
-bool read_field_u32(std::FILE* image, uint32_t offset, uint32_t* value);
-
 /// Fills `crc16_table`; must run before the first `crc16`.
 void build_crc16_table();
 

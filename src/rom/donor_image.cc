@@ -16,14 +16,13 @@ Failure read_donor_image(std::FILE* file, DonorImage* donor) {
   donor->arm7_size = header_u32(header, header_field::arm7_size);
   donor->addresses = {header_u32(header, header_field::arm7_entry_address),
                       header_u32(header, header_field::arm7_ram_address)};
+  donor->arm9_rom_offset = header_u32(header, header_field::arm9_rom_offset);
+  donor->arm9_size = header_u32(header, header_field::arm9_size);
   build_crc16_table();
   donor->crc_holds = compute_header_crc16(header) ==
                      header_u16(header, header_field::header_crc16);
   if (donor->arm7_size == 0) return Failure::donor_arm7_empty;
   if (uint64_t(donor->arm7_rom_offset) + donor->arm7_size > donor->file_size)
     return Failure::donor_arm7_outside;
-  donor->sdk = read_sdk_version(file, donor->file_size,
-                                header_u32(header, header_field::arm9_rom_offset),
-                                header_u32(header, header_field::arm9_size));
   return Failure::none;
 }

@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "rom/messages.h"
-#include "rom/sdk_version.h"
 
 /// The load and entry addresses of a donor's ARM7 binary, which the
 /// binary is built for.
@@ -16,16 +15,17 @@ struct Arm7Addresses {
   uint32_t ram;    // header 0x38
 };
 
-/// A donor image: where its ARM7 binary lies, what it is built for, the
-/// SDK version of the image it comes from, and whether the header's CRC-16
-/// holds (which tells a whole image from a bare binary where only a guess
-/// can).
+/// A donor image: where its ARM7 binary lies and what it is built for,
+/// where its ARM9 binary lies (which holds the image's SDK version), and
+/// whether the header's CRC-16 holds (which tells a whole image from a
+/// bare binary where only a guess can).
 struct DonorImage {
   uint64_t file_size = 0;
   uint32_t arm7_rom_offset = 0;
   uint32_t arm7_size = 0;
   Arm7Addresses addresses = {};
-  SdkVersion sdk;
+  uint32_t arm9_rom_offset = 0;
+  uint32_t arm9_size = 0;
   bool crc_holds = false;
 };
 

@@ -35,11 +35,10 @@ IoStatus copy_arm7(const OpenDonor& donor, std::FILE* out) {
 }
 
 // The replacement a donor's binary, extracted, becomes: the binary as the
-// donor has it now.
+// donor has it now, of the version the donor was described with.
 void take_from(const OpenDonor& donor, Replacement* replacement) {
   replacement->from_donor = true;
   replacement->donor = donor.image.addresses;
-  replacement->sdk = donor.image.sdk;
   replacement->size_known = true;
   replacement->size = donor.image.arm7_size;
 }

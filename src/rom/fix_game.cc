@@ -25,8 +25,10 @@ AddressWarning address_warning(const GameFacts& game,
 }
 
 // What the choice of a donor and the warnings go by, from the game as far
-// as it could be read.
-GameFacts facts_of(const std::string& input_path, const OpenedGame& game) {
+// as it could be read; its version only `with_sdk`, since finding none
+// reads the whole ARM9 binary.
+GameFacts facts_of(const std::string& input_path, const OpenedGame& game,
+                   bool with_sdk) {
   GameFacts facts;
   facts.path = input_path;
   if (game_header_has(game, header_field::arm7_ram_address + 4)) {
@@ -35,7 +37,7 @@ GameFacts facts_of(const std::string& input_path, const OpenedGame& game) {
         header_u32(game.header, header_field::arm7_entry_address),
         header_u32(game.header, header_field::arm7_ram_address)};
   }
-  if (game_header_has(game, header_field::arm9_size + 4))
+  if (with_sdk && game_header_has(game, header_field::arm9_size + 4))
     facts.sdk = read_sdk_version(
         game.file.get(), game.size,
         header_u32(game.header, header_field::arm9_rom_offset),
@@ -43,15 +45,10 @@ GameFacts facts_of(const std::string& input_path, const OpenedGame& game) {
   return facts;
 }
 
-std::string version_text(const SdkVersion& version) {
-  return version.known ? named(message_built_with, sdk_long_text(version))
-                       : std::string(message_no_sdk);
-}
-
 // --check's lines of the game itself: its version, and for a DSi title
 // that its own DSi binary stays.
 void say_game(const OpenedGame& game, const GameFacts& facts, Status& status) {
-  status.message(named(message_check_game, version_text(facts.sdk)));
+  status.message(named(message_check_game, sdk_built_with_text(facts.sdk)));
   if (game_header_has(game, header_field::unit_code + 1) &&
       is_dsi_image(game.header))
     status.message(message_check_dsi_arm7);
@@ -76,7 +73,10 @@ GameOutcome fix_or_check(const std::string& input_path,
   GameOutcome outcome;
   outcome.failure = check_output_name(input_path);
   const OpenedGame game = open_game(input_path);
-  const GameFacts facts = facts_of(input_path, game);
+  // --check says it; a donor's binary is chosen or warned of by it.
+  const bool with_sdk = checking || replacements.several ||
+                        replacements.choices.front().from_donor;
+  const GameFacts facts = facts_of(input_path, game, with_sdk);
   if (!outcome.fixed()) {
     // --check says every game's version, a refused one's too.
     if (checking) say_game(game, facts, status);
@@ -153,5 +153,5 @@ void say_outcome(const GameOutcome& outcome, bool checking, Status& status) {
 void say_replacement(const Replacement& replacement, Status& status) {
   status.message(formatted(message_check_replacement,
                            replacement_source_text(replacement).c_str(),
-                           version_text(replacement.sdk).c_str()));
+                           sdk_built_with_text(replacement.sdk).c_str()));
 }

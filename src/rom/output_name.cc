@@ -17,7 +17,6 @@ bool ends_with_ignoring_case(const std::string& text, const std::string& end) {
       [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
 }
 
-
 constexpr const char* kSeparators = "\\/";
 constexpr const char* kOutputSuffix = "-arm7fixed.nds";
 

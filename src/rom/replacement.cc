@@ -28,7 +28,10 @@ Failure look_at_replacement(const std::string& path, const std::string& name,
     replacement->donor_image = true;
     replacement->from_donor = true;
     replacement->donor = donor.addresses;
-    replacement->sdk = donor.sdk;
+    if (as_donor == Failure::none)
+      replacement->sdk = read_sdk_version(file.get(), donor.file_size,
+                                          donor.arm9_rom_offset,
+                                          donor.arm9_size);
     replacement->size_known = as_donor == Failure::none;
     replacement->size = donor.arm7_size;
     return as_donor;

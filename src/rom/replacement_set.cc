@@ -34,11 +34,6 @@ std::tuple<int, int, int, uint64_t, int> fit(const Replacement& donor,
   return {side, addresses, major, distance, newer};
 }
 
-std::string file_name_of(const std::string& path) {
-  const size_t last = path.find_last_of("\\/");
-  return last == std::string::npos ? path : path.substr(last + 1);
-}
-
 }  // namespace
 
 ReplacementSet single_replacement(Replacement replacement) {
@@ -75,7 +70,7 @@ ReplacementSet look_at_donors(const std::vector<std::string>& paths,
       status.message(failure_message(failure, path));
       continue;
     }
-    donor.source_name = file_name_of(path);
+    donor.source_name = path.substr(folder_part(path).size());
     set.choices.push_back(std::move(donor));
   }
   return set;
@@ -93,9 +88,8 @@ const Replacement* replacement_for(ReplacementSet& set, const GameFacts& game,
       return nullptr;
     }
     Replacement& donor = set.choices[size_t(best)];
-    status.message(formatted(
-        message_using_donor, donor.source_name.c_str(),
-        donor.sdk.known ? sdk_short_text(donor.sdk).c_str() : message_no_sdk));
+    status.message(formatted(message_using_donor, donor.source_name.c_str(),
+                             sdk_short_text(donor.sdk).c_str()));
     if (checking || replacement_taken(donor)) return &donor;
     const Failure taken = extract_arm7_to_scratch(&donor);
     if (taken == Failure::none) return &donor;

@@ -100,5 +100,11 @@ std::string sdk_long_text(const SdkVersion& version) {
 }
 
 std::string sdk_short_text(const SdkVersion& version) {
+  if (!version.known) return message_no_sdk;
   return formatted(message_sdk_short, version.major(), version.minor());
+}
+
+std::string sdk_built_with_text(const SdkVersion& version) {
+  return version.known ? named(message_built_with, sdk_long_text(version))
+                       : std::string(message_no_sdk);
 }

@@ -47,7 +47,10 @@ bool across_sdk5(const SdkVersion& donor, const SdkVersion& game);
 
 /// "SDK 4.1 (0x04010000)", as the messages show a known version.
 std::string sdk_long_text(const SdkVersion& version);
-/// "SDK 4.1", as the messages name one in passing.
+/// "SDK 4.1", as the messages name one in passing, or "no SDK version".
 std::string sdk_short_text(const SdkVersion& version);
+/// "built with SDK 4.1 (0x04010000)", or "no SDK version": a game or a
+/// replacement described.
+std::string sdk_built_with_text(const SdkVersion& version);
 
 #endif  // BRENVIK_ROM_SDK_VERSION_H_

@@ -12,7 +12,7 @@
   var forget = $('forget'), chosen = $('chosen'), folderButton = $('folder');
 
   var state = {
-    replacement: null,  // the worker's record: {several, choices: [{bytes, kind, name, entry, ram, sdk}]}
+    replacement: null,  // the worker's record (worker.js): {several, choices: [...]}
     reading: 0,         // replacements being read (the remembered one too)
     picked: false,      // the user picked one in this visit
     waiting: [],        // games picked while no replacement was at hand: {file, size}
@@ -74,14 +74,6 @@
     status.textContent = text;
   }
 
-  // As the console writes an SDK version: "SDK 4.1 (0x04010000)".
-  function sdkText(sdk, long) {
-    if (sdk === null || sdk === undefined) return 'no SDK version';
-    var text = 'SDK ' + (sdk >>> 24) + '.' + ((sdk >>> 16) & 0xFF);
-    return long ? 'built with ' + text + ' (0x' + ('0000000' + (sdk >>> 0).toString(16).toUpperCase()).slice(-8) + ')'
-                : text;
-  }
-
   function describeReplacement() {
     var r = state.replacement;
     if (!r) {
@@ -91,24 +83,26 @@
     }
     if (r.several) {
       chosen.textContent = r.choices.length + ' donors, of which each game takes the one that fits it best: ' +
-          r.choices.map(function (c) { return c.name + ' (' + sdkText(c.sdk) + ')'; }).join(', ') + '.';
+          r.choices.map(function (c) { return c.name + ' (' + c.version + ')'; }).join(', ') + '.';
     } else {
       var c = r.choices[0];
       chosen.textContent = (c.kind === 'donor'
           ? 'The ARM7 binary of the donor ' + c.name
           : c.name + ', used as the ARM7 binary') +
-          ' (' + c.bytes.length.toLocaleString('en') + ' bytes), ' + sdkText(c.sdk, true) + '.';
+          ' (' + c.bytes.length.toLocaleString('en') + ' bytes)' + (c.built ? ', ' + c.built : '') + '.';
     }
     forget.disabled = false;
   }
 
-  // A replacement remembered by an earlier version of the page: one binary.
+  // A replacement remembered by an earlier version of the page: one binary,
+  // its version not read.
   function remembered(r) {
     if (!r) return null;
     if (r.choices) return r.choices.length ? r : null;
     if (!r.bytes) return null;
     return {several: false, choices: [{bytes: r.bytes, kind: r.kind, name: r.name,
-                                       entry: r.entry, ram: r.ram, sdk: null}]};
+                                       entry: r.entry, ram: r.ram, sdk: null,
+                                       built: null, version: null}]};
   }
 
   function settle() {

@@ -66,8 +66,10 @@ EMSCRIPTEN_KEEPALIVE void brenvik_start() {
 /// `as_donor`, one of several donors; else whichever it is. A donor's ARM7
 /// binary is written to `arm7_file`; a bare binary the caller stores there
 /// itself. Returns the replacement as a JSON record: {"kind": "binary",
-/// "donor" or "unusable", "entry", "ram", "sdk" (null where none)}. An
-/// unusable file's reason has been said.
+/// "donor" or "unusable", "entry", "ram", "sdk" (null where none), and the
+/// version as the messages write it, "built" ("built with SDK 4.1
+/// (0x04010000)") and "version" ("SDK 4.1")}. An unusable file's reason
+/// has been said.
 EMSCRIPTEN_KEEPALIVE const char* brenvik_take_replacement(const char* path,
                                                           const char* name,
                                                           const char* arm7_file,
@@ -86,10 +88,13 @@ EMSCRIPTEN_KEEPALIVE const char* brenvik_take_replacement(const char* path,
                      : replacement.donor_image ? "donor"
                                                 : "binary";
   taken = formatted(
-      "{\"kind\": \"%s\", \"entry\": %u, \"ram\": %u, \"sdk\": %s}", kind,
-      unsigned(replacement.donor.entry), unsigned(replacement.donor.ram),
+      "{\"kind\": \"%s\", \"entry\": %u, \"ram\": %u, \"sdk\": %s, "
+      "\"built\": \"%s\", \"version\": \"%s\"}",
+      kind, unsigned(replacement.donor.entry), unsigned(replacement.donor.ram),
       replacement.sdk.known ? std::to_string(replacement.sdk.value).c_str()
-                            : "null");
+                            : "null",
+      sdk_built_with_text(replacement.sdk).c_str(),
+      sdk_short_text(replacement.sdk).c_str());
   return taken.c_str();
 }
 
@@ -111,7 +116,6 @@ EMSCRIPTEN_KEEPALIVE void brenvik_add_replacement(const char* arm7_file,
                                                   int sdk_known,
                                                   uint32_t sdk) {
   Replacement replacement = replacement_at(arm7_file, name);
-  replacement.source_name = name;
   replacement.donor_image = replacement.from_donor = from_donor != 0;
   // Messages about a donor's binary name it as the console names the one
   // it extracts.

@@ -12,7 +12,8 @@
 //   {type: 'replacement', id, files: [{file, size}]}
 //       -> {type: 'replacement', id, replacement}
 //          replacement: {several, choices: [{bytes, kind, name, entry, ram,
-//          sdk}]}, kind 'binary' or 'donor', sdk a number or null; the
+//          sdk, built, version}]}, kind 'binary' or 'donor', sdk a number or
+//          null, built and version its text as the messages write it; the
 //          files that could not be used are left out, each said why.
 //          Several files are several donors, of which each game takes the
 //          one that fits it best.
