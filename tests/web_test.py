@@ -418,15 +418,22 @@ class Xvfb:
             read_end, write_end = os.pipe()
             with open(log_path, 'ab') as log:
                 self.process = subprocess.Popen(
-                    # Without -noreset it starts over when its last client
-                    # leaves, and then dies writing its number to the
-                    # closed pipe again.
+                    # -noreset: the display stays as it is when its last
+                    # client leaves, between one browser and the next.
                     ['Xvfb', '-displayfd', str(write_end), '-noreset', '-screen', '0',
                      '1280x1024x24', '-nolisten', 'tcp'], pass_fds=[write_end],
                     stdin=subprocess.DEVNULL,
                     stdout=log, stderr=log)
             os.close(write_end)
-            number = os.read(read_end, 64).decode().strip()
+            # The number and its line end come in two writes; the pipe is
+            # closed only after both, or the server dies on the second.
+            said = b''
+            while not said.endswith(b'\n'):
+                piece = os.read(read_end, 64)
+                if not piece:
+                    break
+                said += piece
+            number = said.decode().strip()
             os.close(read_end)
             self.display = ':' + number
             if number and self.serves(number):
