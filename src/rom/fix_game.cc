@@ -72,14 +72,16 @@ GameOutcome fix_or_check(const std::string& input_path,
                          Status& status) {
   GameOutcome outcome;
   outcome.failure = check_output_name(input_path);
+  // A refused name needs nothing of the game, except that --check says
+  // every game's version, a refused one's too.
+  if (!outcome.fixed() && !checking) return outcome;
   const OpenedGame game = open_game(input_path);
   // --check says it; a donor's binary is chosen or warned of by it.
   const bool with_sdk = checking || replacements.several ||
                         replacements.choices.front().from_donor;
   const GameFacts facts = facts_of(input_path, game, with_sdk);
   if (!outcome.fixed()) {
-    // --check says every game's version, a refused one's too.
-    if (checking) say_game(game, facts, status);
+    say_game(game, facts, status);
     return outcome;
   }
   const Replacement* replacement = replacement_for(
