@@ -62,8 +62,9 @@ struct RecordingStatus : Status {
       : showing_progress(showing_progress) {}
   void message(const std::string& text) override { heard.push_back(text); }
   bool shows_progress() const override { return showing_progress; }
-  void progress(uint64_t done, uint64_t total) override {
-    progress_heard.push_back(done);
+  void progress(ProgressPhase phase, uint64_t done, uint64_t total) override {
+    (phase == ProgressPhase::writing ? progress_heard : read_back_heard)
+        .push_back(done);
     progress_total = total;
   }
   void progress_ended() override { heard.push_back("(progress ended)"); }
@@ -71,6 +72,7 @@ struct RecordingStatus : Status {
   bool showing_progress;
   std::vector<std::string> heard;
   std::vector<uint64_t> progress_heard;  // bytes done, at each report
+  std::vector<uint64_t> read_back_heard;  // the same, reading back
   uint64_t progress_total = 0;
 };
 

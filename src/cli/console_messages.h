@@ -20,13 +20,19 @@ inline constexpr char message_help[] =
     "                a folder named donors beside the tool, when neither\n"
     "                arm7.bin nor donor.nds is there)\n"
     "  --check       say what would change in each game; write nothing\n"
+    "  --verify      compare each game's existing <game>-arm7fixed.nds with the\n"
+    "                fixed game, past the system's cache (after the card was\n"
+    "                taken out and put back); write nothing\n"
+    "  --no-verify   do not read each fixed game back from the card before it\n"
+    "                gets its name\n"
     "  -h, --help    show this and end\n"
     "  --version     show the version and end\n"
     "  --            end of the options: every argument after it is a game\n"
     "\n"
-    "Exit status: 0 when every game was fixed (or, with --check, would be),\n"
-    "1 when a game was not or the replacement could not be had, 2 when the\n"
-    "options are wrong.\n\n";
+    "Exit status: 0 when every game was fixed (with --check: would be; with\n"
+    "--verify: every output holds exactly the fixed game), 1 when a game was\n"
+    "not (a card that did not keep it included) or the replacement could not\n"
+    "be had, 2 when the options are wrong.\n\n";
 inline constexpr char message_unknown_option[] = "Unknown option: %s\n\n";
 inline constexpr char message_option_needs_file[] =
     "Option %s needs a file!\n\n";
@@ -48,5 +54,8 @@ inline constexpr char message_pause[] = "Press any key to continue . . . ";
 /// The progress line at a terminal: percentage, MiB moved, MiB in all;
 /// drawn over itself with '\r'.
 inline constexpr char message_progress[] = "\r%3u%%  %llu of %llu MiB";
+/// The same while the fixed game is read back from the card.
+inline constexpr char message_progress_read_back[] =
+    "\r%3u%%  %llu of %llu MiB read back";
 
 #endif  // BRENVIK_CLI_CONSOLE_MESSAGES_H_

@@ -19,13 +19,17 @@ void ConsoleStatus::message(const std::string& text) {
   write_output(text);
 }
 
-void ConsoleStatus::progress(uint64_t done, uint64_t total) {
+void ConsoleStatus::progress(ProgressPhase phase, uint64_t done,
+                             uint64_t total) {
   if (!at_terminal || total == 0) return;
   char line[96];
   const unsigned percent = unsigned(done * 100 / total);
-  const int length = std::snprintf(line, sizeof line, message_progress, percent,
-                                   (unsigned long long)(done >> 20),
-                                   (unsigned long long)(total >> 20));
+  const int length = std::snprintf(
+      line, sizeof line,
+      phase == ProgressPhase::reading_back ? message_progress_read_back
+                                           : message_progress,
+      percent, (unsigned long long)(done >> 20),
+      (unsigned long long)(total >> 20));
   write_output(line);
   if (length > 1) drawn_length = size_t(length) - 1;  // the '\r'
 }

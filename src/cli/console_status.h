@@ -18,7 +18,7 @@ struct ConsoleStatus : Status {
   ConsoleStatus();
   void message(const std::string& text) override;
   bool shows_progress() const override { return at_terminal; }
-  void progress(uint64_t done, uint64_t total) override;
+  void progress(ProgressPhase phase, uint64_t done, uint64_t total) override;
   void progress_ended() override;
 
  private:

@@ -12,22 +12,24 @@
 #include "rom/game_batch.h"
 #include "rom/messages.h"
 
+#include <utility>
+
 namespace {
 
 // Every run on games ends here: one pause, so a window opened by dropping a
 // file on the tool stays until the user has read it. --check is for
 // scripts and never waits.
 int finish(const Options& options, int status) {
-  if (!options.check) wait_for_key_press(message_pause);
+  if (!options.check && !options.verify) wait_for_key_press(message_pause);
   return status;
 }
 
 // The games, each fixed as if alone; several, or any from a folder, are
 // numbered and counted at the end.
-int run_on_games(const Options& options, const GameList& list,
+int run_on_games(RunContext run, const GameList& list,
                  ReplacementSet& replacements, Status& status) {
   GameBatch batch =
-      begin_batch(list.games.size(), !list.one_game, options.check);
+      begin_batch(list.games.size(), !list.one_game, std::move(run));
   for (const std::string& game : list.games)
     fix_next_game(batch, game, game, replacements, status);
   finish_batch(batch, status);
@@ -71,12 +73,14 @@ int run_driver(const std::vector<std::string>& args) {
       return finish(options, kNotFixed);
     }
   }
+  RunContext run = run_context_of(options);
   ReplacementSet replacements;
   if (!list.games.empty()) {
     const Search search =
-        find_replacement(options, program_dir, status, &replacements);
+        find_replacement(options, program_dir, run, status, &replacements);
     if (search == Search::failed_paused) return kNotFixed;
     if (search == Search::failed) return finish(options, kNotFixed);
   }
-  return finish(options, run_on_games(options, list, replacements, status));
+  return finish(options,
+                run_on_games(std::move(run), list, replacements, status));
 }

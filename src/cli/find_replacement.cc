@@ -21,15 +21,17 @@ Search said(Failure failure, const std::string& name, Status& status) {
 }
 
 // The donor at `path`, known to the user as `name`: its binary taken into
-// `arm7_file`, or into a scratch file where that is empty, or when only
-// checking not at all.
+// `arm7_file`, or into a scratch file where that is empty; when checking
+// not at all, when verifying read where it lies.
 Search take_donor(const std::string& path, const std::string& name,
-                  const std::string& arm7_file, bool checking, Status& status,
-                  Replacement* r) {
+                  const std::string& arm7_file, const RunContext& run,
+                  Status& status, Replacement* r) {
   Failure failure = look_at_replacement(path, name, Offered::as_donor, r);
-  if (failure == Failure::none && !checking)
+  if (failure == Failure::none && run.mode == RunMode::verify)
+    take_in_place(r);
+  else if (failure == Failure::none && run.mode == RunMode::fix)
     failure = arm7_file.empty() ? extract_arm7_to_scratch(r)
-                                : extract_arm7(arm7_file, r);
+                                : extract_arm7(arm7_file, r, run.read_back);
   return said(failure, name, status);
 }
 
@@ -62,7 +64,7 @@ Search take_donors(const std::string& folder,
   return Search::failed;
 }
 
-Search find_beside_tool(const Options& options, const std::string& program_dir,
+Search find_beside_tool(const std::string& program_dir, RunContext& run,
                         Status& status, ReplacementSet* replacements) {
   const std::string donor_path = program_dir + kDonorName;
   const std::string donors_folder = program_dir + kDonorsFolderName;
@@ -84,21 +86,22 @@ Search find_beside_tool(const Options& options, const std::string& program_dir,
     status.message(message_place_source);
     // Unattended (no terminal, or its input at an end) the pause returns
     // at once, and asking again would only spin.
-    if (options.check) return Search::failed;
+    if (run.mode != RunMode::fix) return Search::failed;
     if (!wait_for_key_press(message_pause)) return Search::failed_paused;
   }
-  if (!options.check) {
-    clear_leftovers(arm7_path, false, status);
+  if (run.mode == RunMode::fix) {
+    clear_leftovers(run, arm7_path, status);
     status.message(named(message_extracting, kDonorName));
   }
-  const Search search = take_donor(donor_path, kDonorName, arm7_path,
-                                   options.check, status, &r);
+  const Search search =
+      take_donor(donor_path, kDonorName, arm7_path, run, status, &r);
   *replacements = single_replacement(std::move(r));
   return search;
 }
 
 Search find_source(const Options& options, const std::string& program_dir,
-                   Status& status, ReplacementSet* replacements) {
+                   RunContext& run, Status& status,
+                   ReplacementSet* replacements) {
   if (!options.donors.empty())
     return take_donors(options.donors, games_in_folder(options.donors), status,
                        replacements);
@@ -110,11 +113,10 @@ Search find_source(const Options& options, const std::string& program_dir,
                                       Offered::as_binary, &r),
                   options.arm7, status);
   } else if (!options.donor.empty()) {
-    search = take_donor(options.donor, options.donor, "", options.check,
-                        status, &r);
+    search = take_donor(options.donor, options.donor, "", run, status, &r);
   } else {
     arm7_path = program_dir + kArm7Name;
-    return find_beside_tool(options, program_dir, status, replacements);
+    return find_beside_tool(program_dir, run, status, replacements);
   }
   *replacements = single_replacement(std::move(r));
   return search;
@@ -123,9 +125,10 @@ Search find_source(const Options& options, const std::string& program_dir,
 }  // namespace
 
 Search find_replacement(const Options& options, const std::string& program_dir,
-                        Status& status, ReplacementSet* replacements) {
+                        RunContext& run, Status& status,
+                        ReplacementSet* replacements) {
   const Search search =
-      find_source(options, program_dir, status, replacements);
+      find_source(options, program_dir, run, status, replacements);
   if (search == Search::found && options.check && !replacements->several)
     say_replacement(replacements->choices.front(), status);
   return search;

@@ -6,6 +6,7 @@
 
 #include "cli/options.h"
 #include "rom/replacement_set.h"
+#include "rom/run_context.h"
 #include "rom/status.h"
 
 /// How the search ended.
@@ -23,8 +24,10 @@ enum class Search {
 /// `donors`, waiting for the user while none of them is there. Says
 /// through `status` what it does and what stops it, and with --check the
 /// single replacement's version. Sets `arm7_path` where the binary is a
-/// file.
+/// file. Writes nothing when `run` checks or verifies: a donor's binary is
+/// then read where it lies.
 Search find_replacement(const Options& options, const std::string& program_dir,
-                        Status& status, ReplacementSet* replacements);
+                        RunContext& run, Status& status,
+                        ReplacementSet* replacements);
 
 #endif  // BRENVIK_CLI_FIND_REPLACEMENT_H_

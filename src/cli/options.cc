@@ -31,6 +31,10 @@ bool parse_options(const std::vector<std::string>& args, Status& status,
       options->version = true;
     } else if (arg == "--check") {
       options->check = true;
+    } else if (arg == "--verify") {
+      options->verify = true;
+    } else if (arg == "--no-verify") {
+      options->no_verify = true;
     } else {
       std::string* file = nullptr;
       std::string name = arg.substr(0, arg.find('='));
@@ -67,6 +71,23 @@ bool parse_options(const std::vector<std::string>& args, Status& status,
     }
     given = name;
   }
+  // --verify compares what a run wrote; it neither plans nor skips that.
+  const std::pair<bool, const char*> excluded[] = {
+      {options->check, "--check"}, {options->no_verify, "--no-verify"}};
+  for (const auto& [given_too, name] : excluded) {
+    if (!options->verify || !given_too) continue;
+    status.message(formatted(message_options_conflict, "--verify", name));
+    return bad_options(status);
+  }
   options->games.assign(args.begin() + i, args.end());
   return true;
+}
+
+RunContext run_context_of(const Options& options) {
+  RunContext run;
+  run.mode = options.verify  ? RunMode::verify
+             : options.check ? RunMode::check
+                             : RunMode::fix;
+  run.read_back = !options.no_verify;
+  return run;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "rom/run_context.h"
 #include "rom/status.h"
 
 /// Exit statuses besides 0.
@@ -16,6 +17,8 @@ struct Options {
   bool help = false;
   bool version = false;
   bool check = false;
+  bool verify = false;     // --verify: compare the outputs, write nothing
+  bool no_verify = false;  // --no-verify: no read-back of what is written
   std::string arm7;   // --arm7 FILE, quotes removed
   std::string donor;  // --donor FILE, quotes removed
   std::string donors; // --donors FOLDER, quotes removed
@@ -28,5 +31,9 @@ struct Options {
 /// `kBadOptions`.
 bool parse_options(const std::vector<std::string>& args, Status& status,
                    Options* options);
+
+/// The run the options ask for: its mode, and whether what it writes is
+/// read back.
+RunContext run_context_of(const Options& options);
 
 #endif  // BRENVIK_CLI_OPTIONS_H_

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <termios.h>
@@ -125,11 +126,67 @@ bool sync_folder_of(const std::string& path) {
 // that a rename after it cannot expose a file whose data was never stored.
 bool sync_file(std::FILE* file) {
   if (!flush_stream(file) || fault_now(FaultCall::flush)) return false;
+#if defined(__APPLE__)
+  // Only a full flush gets past the drive's own cache; some file systems
+  // refuse it, and then the plain one is what there is.
+  if (::fcntl(::fileno(file), F_FULLFSYNC) == 0) return true;
+#endif
   // Some file systems (pipes aside) refuse fsync; the data is then as safe
   // as they make it, which is not a write error.
   if (::fsync(::fileno(file)) != 0 && errno != EINVAL && errno != ENOTSUP)
     return false;
   return true;
+}
+
+// True where the file open as `fd` lives in memory only (tmpfs, ramfs):
+// there is no medium to read it back from.
+bool in_memory_only(int fd) {
+#if defined(__linux__)
+  struct statfs fs;
+  return ::fstatfs(fd, &fs) == 0 &&
+         (fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC);
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+// Opens `path` for reading past the cache into `reader`: with O_DIRECT
+// where the file system takes it, else plainly after its cached pages are
+// dropped (after a flush they are clean, so they go). On macOS the pages
+// are evicted through a mapping first, since F_NOCACHE still serves what
+// is cached; where that fails there is no way past the cache.
+MediumRead open_past_cache(const std::string& path, MediumReader* reader) {
+  *reader = MediumReader();
+  void* buffer = nullptr;
+  if (::posix_memalign(&buffer, 4096, kMediumPiece) != 0) return MediumRead::failed;
+  reader->buffer = static_cast<uint8_t*>(buffer);
+  int fd = -1;
+#if defined(O_DIRECT)
+  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECT);
+  reader->direct = fd >= 0;
+#endif
+  if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  reader->handle = fd;
+  if (fd < 0) {
+    close_medium_reader(reader);
+    return MediumRead::failed;
+  }
+  if (in_memory_only(fd)) return MediumRead::nothing;
+#if defined(__APPLE__)
+  struct stat st;
+  bool evicted = ::fstat(fd, &st) == 0;
+  if (evicted && st.st_size > 0) {
+    void* map = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
+    evicted = map != MAP_FAILED &&
+              ::msync(map, size_t(st.st_size), MS_INVALIDATE) == 0;
+    if (map != MAP_FAILED) ::munmap(map, size_t(st.st_size));
+  }
+  if (!evicted || ::fcntl(fd, F_NOCACHE, 1) != 0) return MediumRead::nothing;
+#elif !defined(__EMSCRIPTEN__)
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+#endif
+  return MediumRead::ready;
 }
 
 void remove_temporary(const std::string& name) {
@@ -272,7 +329,7 @@ std::string join_path(const std::string& folder, const std::string& name) {
 }
 
 bool begin_new_file(const std::string& path, NewFile* file) {
-  *file = {nullptr, std::string()};
+  *file = NewFile{nullptr, std::string(), Replaceable::yes, MediumReader()};
   const std::string folder = folder_of(path);
 #if defined(__linux__) && defined(O_TMPFILE)
   if (unnamed_files_enabled && ::access("/proc/self/fd", X_OK) == 0) {
@@ -295,10 +352,40 @@ bool begin_new_file(const std::string& path, NewFile* file) {
                              });
 }
 
-bool commit_new_file(NewFile* file, const std::string& path) {
+bool flush_new_file(NewFile* file) { return sync_file(file->stream); }
+
+MediumRead begin_read_back(NewFile* file) {
+#if defined(__EMSCRIPTEN__)
+  // The page's files cannot be read back; they never reach a medium here.
+  (void)file;
+  return MediumRead::nothing;
+#else
+  const int fd = ::fileno(file->stream);
+  if (in_memory_only(fd)) return MediumRead::nothing;
+#if !defined(__APPLE__)
+  // The file's pages are clean after the flush; dropped, they are read
+  // again from the disk.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+#endif
+  char descriptor[64];
+  std::snprintf(descriptor, sizeof descriptor, "/proc/self/fd/%d", fd);
+  const MediumRead opened = open_past_cache(
+      file->temporary_path.empty() ? descriptor : file->temporary_path,
+      &file->reader);
+  // A file this run cannot open again is none it can read back.
+  if (opened != MediumRead::ready) {
+    close_medium_reader(&file->reader);
+    return MediumRead::nothing;
+  }
+  return opened;
+#endif
+}
+
+bool name_new_file(NewFile* file, const std::string& path) {
+  close_medium_reader(&file->reader);
   const bool unnamed = file->temporary_path.empty();
-  bool ok = sync_file(file->stream);
-  bool linked = ok && unnamed && link_unnamed(file->stream, path);
+  bool linked = unnamed && link_unnamed(file->stream, path);
+  bool ok = true;
   if (std::fclose(file->stream) != 0) ok = false;
   file->stream = nullptr;
   if (unnamed) {
@@ -314,6 +401,55 @@ bool commit_new_file(NewFile* file, const std::string& path) {
   if (renamed && !ok) ::unlink(path.c_str());
   if (!renamed) remove_temporary(file->temporary_path);
   return ok;
+}
+
+MediumRead open_medium_reader(const std::string& path, MediumReader* reader) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    *reader = MediumReader();
+    return MediumRead::failed;
+  }
+  const MediumRead opened = open_past_cache(path, reader);
+  // In memory, or past no cache, it is read as it is.
+  return opened == MediumRead::nothing ? MediumRead::ready : opened;
+}
+
+bool read_medium(MediumReader* reader, uint64_t offset, const uint8_t** data,
+                 size_t* length) {
+  if (reader->handle < 0 || offset > uint64_t(INT64_MAX) ||
+      fault_now(FaultCall::read))
+    return false;
+  const int fd = int(reader->handle);
+  size_t got = 0;
+  while (got < kMediumPiece) {
+    ssize_t n = ::pread(fd, reader->buffer + got, kMediumPiece - got,
+                        off_t(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+#if defined(O_DIRECT)
+    // Some file systems take O_DIRECT at the open and refuse it at the
+    // first read; their cache was dropped, so a plain read asks the disk.
+    if (n < 0 && errno == EINVAL && reader->direct) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_DIRECT);
+      reader->direct = false;
+      continue;
+    }
+#endif
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += size_t(n);
+    // A direct read stops short only at the end of the file.
+    if (reader->direct && got % 512 != 0) break;
+  }
+  flip_read_back(offset, reader->buffer, got);
+  *data = reader->buffer;
+  *length = got;
+  return true;
+}
+
+void close_medium_reader(MediumReader* reader) {
+  if (reader->handle >= 0) ::close(int(reader->handle));
+  std::free(reader->buffer);
+  *reader = MediumReader();
 }
 
 bool free_space_for(const std::string& path, uint64_t* bytes) {
@@ -353,9 +489,10 @@ bool reserve_space(NewFile* file, uint64_t size) {
 }
 
 void abandon_new_file(NewFile* file) {
+  close_medium_reader(&file->reader);
   if (file->stream) std::fclose(file->stream);
   if (!file->temporary_path.empty()) remove_temporary(file->temporary_path);
-  *file = {nullptr, std::string()};
+  *file = NewFile{nullptr, std::string(), Replaceable::yes, MediumReader()};
 }
 
 void install_interrupt_cleanup() {

@@ -219,6 +219,29 @@ bool flush_named_file(const std::string& path) {
   return flushed;
 }
 
+// Opens `path` for reads the system's cache does not answer, into a
+// buffer of one piece from VirtualAlloc, aligned for any sector size.
+bool open_unbuffered(const std::string& path, MediumReader* reader) {
+  *reader = MediumReader();
+  HANDLE handle = ::CreateFileW(
+      system_path(path).c_str(), GENERIC_READ,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN,
+      nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  void* buffer = ::VirtualAlloc(nullptr, kMediumPiece, MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
+  if (!buffer || ::GetFileType(handle) != FILE_TYPE_DISK) {
+    if (buffer) ::VirtualFree(buffer, 0, MEM_RELEASE);
+    ::CloseHandle(handle);
+    return false;
+  }
+  reader->handle = reinterpret_cast<intptr_t>(handle);
+  reader->buffer = static_cast<uint8_t*>(buffer);
+  reader->direct = true;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> command_line_arguments(int, char**) {
@@ -351,19 +374,23 @@ std::string join_path(const std::string& folder, const std::string& name) {
 }
 
 bool begin_new_file(const std::string& path, NewFile* file) {
-  *file = {nullptr, std::string()};
+  *file = NewFile{nullptr, std::string(), Replaceable::yes, MediumReader()};
   const std::string folder = folder_part(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = temporary_name(folder, attempt);
     // Hidden until complete: a leftover of a power cut is not shown among
     // the user's games.
-    HANDLE handle =
-        ::CreateFileW(system_path(candidate).c_str(), GENERIC_WRITE | DELETE, 0,
-                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    // Shared for reading only, by the reader of the read-back.
+    HANDLE handle = ::CreateFileW(
+        system_path(candidate).c_str(), GENERIC_WRITE | DELETE,
+        FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (::GetLastError() == ERROR_FILE_EXISTS) continue;
       return false;
     }
+    // Opened now: once the file is marked to be deleted, Windows refuses
+    // every new open of it as "delete pending".
+    open_unbuffered(candidate, &file->reader);
     // From its first moment the file goes with its handle, so no end of
     // the process, a closed console window included, leaves it behind.
     set_delete_on_close(handle, true);
@@ -436,13 +463,20 @@ Replaceable wait_until_replaceable(const std::string& path) {
   return replaceable;
 }
 
-bool commit_new_file(NewFile* file, const std::string& path) {
-  bool ok = sync_file(file->stream);
+bool flush_new_file(NewFile* file) { return sync_file(file->stream); }
+
+MediumRead begin_read_back(NewFile* file) {
+  return file->reader.handle != -1 ? MediumRead::ready : MediumRead::nothing;
+}
+
+bool name_new_file(NewFile* file, const std::string& path) {
+  // The reader would keep the rename from happening.
+  close_medium_reader(&file->reader);
   const HANDLE handle = handle_of(file->stream);
   // A program may have taken the old file since the run began; until it
   // lets go, the new one stays hidden and goes with the process.
-  file->blocked = ok ? wait_until_replaceable(path) : Replaceable::yes;
-  ok = ok && file->blocked == Replaceable::yes;
+  file->blocked = wait_until_replaceable(path);
+  bool ok = file->blocked == Replaceable::yes;
   ok = ok && unhide(handle) && set_delete_on_close(handle, false);
   bool renamed =
       ok && !fault_now(FaultCall::rename) && rename_open_file(handle, path);
@@ -461,10 +495,42 @@ bool commit_new_file(NewFile* file, const std::string& path) {
   return ok;
 }
 
+MediumRead open_medium_reader(const std::string& path, MediumReader* reader) {
+  return open_unbuffered(path, reader) ? MediumRead::ready : MediumRead::failed;
+}
+
+bool read_medium(MediumReader* reader, uint64_t offset, const uint8_t** data,
+                 size_t* length) {
+  if (reader->handle == -1 || fault_now(FaultCall::read) ||
+      !medium_read_aligned(reader->buffer, offset, kMediumPiece))
+    return false;
+  OVERLAPPED at = {};
+  at.Offset = DWORD(offset);
+  at.OffsetHigh = DWORD(offset >> 32);
+  DWORD got = 0;
+  // The last piece returns what remains of the file.
+  if (!::ReadFile(reinterpret_cast<HANDLE>(reader->handle), reader->buffer,
+                  DWORD(kMediumPiece), &got, &at) &&
+      ::GetLastError() != ERROR_HANDLE_EOF)
+    return false;
+  flip_read_back(offset, reader->buffer, got);
+  *data = reader->buffer;
+  *length = got;
+  return true;
+}
+
+void close_medium_reader(MediumReader* reader) {
+  if (reader->handle != -1)
+    ::CloseHandle(reinterpret_cast<HANDLE>(reader->handle));
+  if (reader->buffer) ::VirtualFree(reader->buffer, 0, MEM_RELEASE);
+  *reader = MediumReader();
+}
+
 void abandon_new_file(NewFile* file) {
+  close_medium_reader(&file->reader);
   if (file->stream) std::fclose(file->stream);
   remove_file(file->temporary_path);
-  *file = {nullptr, std::string()};
+  *file = NewFile{nullptr, std::string(), Replaceable::yes, MediumReader()};
 }
 
 void install_interrupt_cleanup() {

@@ -142,7 +142,8 @@ TEST(Win32Files, ATemporaryIsHiddenUntilNamedAndOnlyALeftoverIsFound) {
   age(file.temporary_path, 120);
   EXPECT_TRUE(leftovers_beside(dir + "game-arm7fixed.nds").empty());
   ASSERT_EQ(3u, std::fwrite("abc", 1, 3, file.stream));
-  ASSERT_TRUE(commit_new_file(&file, dir + "game-arm7fixed.nds"));
+  ASSERT_TRUE(flush_new_file(&file));
+  ASSERT_TRUE(name_new_file(&file, dir + "game-arm7fixed.nds"));
   const DWORD fixed = attributes_of(dir + "game-arm7fixed.nds");
   ASSERT_NE(INVALID_FILE_ATTRIBUTES, fixed);
   EXPECT_FALSE(fixed & FILE_ATTRIBUTE_HIDDEN);

@@ -60,17 +60,53 @@ enum class Replaceable {
 /// use or marked read-only is replaced all the same: always `yes`.
 Replaceable wait_until_replaceable(const std::string& path);
 
+/// Reads a file as the medium holds it, past the system's cache where the
+/// system lets it: the check that a card kept what it was given. Reads go
+/// in pieces of `kMediumPiece` bytes at offsets that are multiples of it,
+/// which meets the alignment any cache-bypassing read asks for.
+struct MediumReader {
+  intptr_t handle = -1;       // the descriptor or HANDLE; -1 while closed
+  uint8_t* buffer = nullptr;  // one piece, aligned for such reads
+  bool direct = false;        // reads bypass the cache by themselves
+};
+constexpr size_t kMediumPiece = 1 << 20;
+
+/// Whether a file can be read back from its medium.
+enum class MediumRead {
+  ready,    // the reader is open
+  nothing,  // there is no medium but memory (tmpfs, ramfs, the page), or
+            // the system gives no way past its cache: nothing to compare
+  failed,   // the file could not be opened for reading
+};
+
+/// Opens the existing regular file at `path` for reading past the cache;
+/// on a file system in memory, or where the system gives no way past its
+/// cache, it is read plainly. `failed` where it cannot be opened.
+MediumRead open_medium_reader(const std::string& path, MediumReader* reader);
+
+/// Reads the piece at `offset`, a multiple of `kMediumPiece`: `*data`
+/// points at its bytes, `*length` of them, fewer than a piece only where
+/// the file ends (0 past its end). False on a read error.
+bool read_medium(MediumReader* reader, uint64_t offset, const uint8_t** data,
+                 size_t* length);
+
+/// Closes the reader; nothing for a closed one.
+void close_medium_reader(MediumReader* reader);
+
 /// A file being written that takes its name only once it is complete.
 struct NewFile {
   std::FILE* stream;
   std::string temporary_path;  // empty while the file has no name at all
-  /// Why `commit_new_file` could not give it its name, where the old file
-  /// of that name stood in the way.
+  /// Why `name_new_file` could not give it its name, where the old file of
+  /// that name stood in the way.
   Replaceable blocked = Replaceable::yes;
+  /// Its bytes as the medium holds them (`begin_read_back`); on Windows
+  /// opened with the file, since nothing may open it later.
+  MediumReader reader;
 };
 
 /// Starts the file that is to become `path`, in the same folder. On Linux
-/// it has no name until `commit_new_file`, so however the process ends,
+/// it has no name until `name_new_file`, so however the process ends,
 /// even killed, nothing is left; where the system cannot do that (FAT and
 /// exFAT cards, older kernels, other systems) it has a short hidden
 /// temporary name, which an interrupted run removes (see
@@ -79,16 +115,26 @@ struct NewFile {
 /// a power cut leaves is a leftover (`leftovers_beside`) for a later run.
 bool begin_new_file(const std::string& path, NewFile* file);
 
-/// Puts the whole file on the disk, then gives it the name `path`,
-/// replacing any file of that name, and puts the name on the disk too (on
-/// POSIX systems by flushing the folder, on Windows the renamed file, whose
-/// flush writes its folder entry on FAT), so that the name is there when it
-/// returns, however soon a card is pulled; closes it. On Windows, while
-/// another program holds the old file, it waits as
+/// Puts the whole file on the disk. False when the system says it could
+/// not; the file is then to be abandoned.
+bool flush_new_file(NewFile* file);
+
+/// After `flush_new_file`: drops what the system caches of the file and
+/// opens `file->reader` on it, so that reading it asks the medium. Says
+/// `nothing` where there is nothing to read back or no way past the
+/// cache; never a reason to refuse the file.
+MediumRead begin_read_back(NewFile* file);
+
+/// After `flush_new_file`: gives the file the name `path`, replacing any
+/// file of that name, and puts the name on the disk too (on POSIX systems
+/// by flushing the folder, on Windows the renamed file, whose flush writes
+/// its folder entry on FAT), so that the name is there when it returns,
+/// however soon a card is pulled; closes it and its reader. On Windows,
+/// while another program holds the old file, it waits as
 /// `wait_until_replaceable` does, the new file still hidden and to be
 /// deleted. False when any step failed, with `blocked` saying where the
 /// old file was in the way; then nothing of it is left.
-bool commit_new_file(NewFile* file, const std::string& path);
+bool name_new_file(NewFile* file, const std::string& path);
 
 /// The bytes a new file at `path` may still take on its file system;
 /// false when the system cannot tell, and then nothing is refused on its
@@ -103,7 +149,7 @@ bool free_space_for(const std::string& path, uint64_t* bytes);
 /// where it cannot set space aside at all, true.
 bool reserve_space(NewFile* file, uint64_t size);
 
-/// Closes the file and removes what there is of it.
+/// Closes the file and its reader and removes what there is of it.
 void abandon_new_file(NewFile* file);
 
 /// A short name in `folder` (empty, or ending in its separator) for a

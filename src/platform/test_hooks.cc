@@ -6,6 +6,22 @@
 
 bool unnamed_files_enabled = true;
 bool kernel_copy_enabled = true;
+long long read_back_flip_at = -1;
+
+bool medium_read_aligned(const void* buffer, unsigned long long offset,
+                         unsigned long length) {
+  // 4096 is the largest sector size a card or disk has.
+  return reinterpret_cast<unsigned long long>(buffer) % 4096 == 0 &&
+         offset % 4096 == 0 && length % 4096 == 0;
+}
+
+void flip_read_back(unsigned long long offset, unsigned char* data,
+                    unsigned long length) {
+  if (read_back_flip_at >= 0 &&
+      (unsigned long long)read_back_flip_at >= offset &&
+      (unsigned long long)read_back_flip_at - offset < length)
+    data[read_back_flip_at - offset] ^= 0xFF;
+}
 
 namespace {
 

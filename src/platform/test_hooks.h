@@ -30,6 +30,21 @@ extern bool unnamed_files_enabled;
 /// through the caller's buffer (the benchmark's plain copy, the tests).
 extern bool kernel_copy_enabled;
 
+/// Where a read from the medium (`read_medium`) is to see its byte
+/// changed, as a card that did not keep it; -1: nowhere.
+extern long long read_back_flip_at;
+
+/// Checks that a read past the cache is aligned as Windows asks of one
+/// with FILE_FLAG_NO_BUFFERING (Wine does not ask): fails the read where
+/// it is not.
+bool medium_read_aligned(const void* buffer, unsigned long long offset,
+                         unsigned long length);
+
+/// Changes the byte at `read_back_flip_at` where the `length` bytes at
+/// `data`, read from the medium at `offset`, hold it.
+void flip_read_back(unsigned long long offset, unsigned char* data,
+                    unsigned long length);
+
 #else
 
 // Inlined even unoptimised, so that no copy of it is left in the tool.
@@ -38,6 +53,14 @@ __attribute__((always_inline)) inline bool fault_now(FaultCall) {
 }
 inline constexpr bool unnamed_files_enabled = true;
 inline constexpr bool kernel_copy_enabled = true;
+inline constexpr long long read_back_flip_at = -1;
+__attribute__((always_inline)) inline bool medium_read_aligned(
+    const void*, unsigned long long, unsigned long) {
+  return true;
+}
+__attribute__((always_inline)) inline void flip_read_back(unsigned long long,
+                                                          unsigned char*,
+                                                          unsigned long) {}
 
 #endif
 

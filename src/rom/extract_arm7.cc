@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "rom/donor_image.h"
 #include "rom/files.h"
+#include "rom/output_bytes.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ bool arm7_is_donors(const std::string& arm7_file,
   return true;
 }
 
-Failure extract_arm7(const std::string& arm7_file, Replacement* replacement) {
+Failure extract_arm7(const std::string& arm7_file, Replacement* replacement,
+                     bool read_back) {
   OpenDonor donor;
   if (Failure failure = open_donor(replacement->path, &donor);
       failure != Failure::none)
@@ -77,16 +79,32 @@ Failure extract_arm7(const std::string& arm7_file, Replacement* replacement) {
   NewFile out;
   if (!begin_new_file(arm7_file, &out)) return Failure::arm7_not_written;
   IoStatus status = copy_arm7(donor, out.stream);
-  if (status != io_ok) {
-    abandon_new_file(&out);
-  } else if (commit_new_file(&out, arm7_file)) {
-    replacement->binary_path = arm7_file;
-    replacement->name = kArm7Name;
-    take_from(donor, replacement);
-    return Failure::none;
+  Failure failure = status == io_short_read ? Failure::donor_unreadable
+                    : status != io_ok       ? Failure::arm7_not_written
+                                            : Failure::none;
+  if (failure == Failure::none && !flush_new_file(&out))
+    failure = Failure::arm7_not_written;
+  // A binary the disk did not keep is none to keep for later runs.
+  if (failure == Failure::none && read_back &&
+      begin_read_back(&out) == MediumRead::ready) {
+    uint64_t difference = 0;
+    const Failure compared = compare_with_medium(
+        copy_layout(donor.image.arm7_rom_offset, donor.image.arm7_size),
+        {donor.file.get(), nullptr, 0}, &out.reader, nullptr, &difference);
+    if (compared == Failure::input_short)
+      failure = Failure::donor_unreadable;
+    else if (compared != Failure::none)
+      failure = Failure::arm7_not_written;
   }
-  return status == io_short_read ? Failure::donor_unreadable
-                                 : Failure::arm7_not_written;
+  if (failure != Failure::none) {
+    abandon_new_file(&out);
+    return failure;
+  }
+  if (!name_new_file(&out, arm7_file)) return Failure::arm7_not_written;
+  replacement->binary_path = arm7_file;
+  replacement->name = kArm7Name;
+  take_from(donor, replacement);
+  return Failure::none;
 }
 
 Failure extract_arm7_to_scratch(Replacement* replacement) {

@@ -14,9 +14,11 @@ bool arm7_is_donors(const std::string& arm7_file,
 
 /// Writes the ARM7 binary of the donor `*donor` describes (`arm7_size`
 /// bytes from `arm7_rom_offset`) to `arm7_file`, which takes that name only
-/// when it is complete; the replacement's binary is then that file, named
-/// as it. On a failure no file of that name was made.
-Failure extract_arm7(const std::string& arm7_file, Replacement* donor);
+/// when it is complete, on the disk and, with `read_back`, read back from
+/// it as written; the replacement's binary is then that file, named as it.
+/// On a failure no file of that name was made.
+Failure extract_arm7(const std::string& arm7_file, Replacement* donor,
+                     bool read_back = true);
 
 /// Like `extract_arm7`, into a scratch file of this run (`open_scratch_file`)
 /// that `*donor` owns and is gone when closed; nothing is written beside

@@ -9,10 +9,10 @@
 
 std::string arm7_path;
 
-Progress start_progress(Status& status, uint64_t total) {
+Progress start_progress(Status& status, uint64_t total, ProgressPhase phase) {
   Progress progress;
   if (status.shows_progress() && total > kProgressThreshold)
-    progress = {&status, total, 0, kProgressStep};
+    progress = {&status, phase, total, 0, kProgressStep};
   return progress;
 }
 
@@ -21,7 +21,8 @@ void count_progress(Progress* progress, uint64_t bytes) {
   progress->done += bytes;
   if (progress->done < progress->next_report) return;
   progress->next_report = progress->done + kProgressStep;
-  progress->status->progress(progress->done, progress->total);
+  progress->status->progress(progress->phase, progress->done,
+                             progress->total);
 }
 
 void finish_progress(Progress* progress) {

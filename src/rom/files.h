@@ -34,7 +34,7 @@ enum IoStatus {
   io_write_failed,  // the output refused bytes: disk full, size limit, I/O
 };
 
-struct Status;
+#include "rom/status.h"
 
 /// A rebuild that moves more than this many bytes shows its progress: on
 /// slow media it takes minutes.
@@ -47,13 +47,16 @@ constexpr uint64_t kProgressStep = 4ull << 20;
 /// rebuild is long enough to need it.
 struct Progress {
   Status* status = nullptr;  // null: not counted
+  ProgressPhase phase = ProgressPhase::writing;
   uint64_t total = 0;
   uint64_t done = 0;
   uint64_t next_report = 0;
 };
 
-/// The progress of a rebuild that moves `total` bytes, told to `status`.
-Progress start_progress(Status& status, uint64_t total);
+/// The progress of a rebuild that moves `total` bytes in `phase`, told to
+/// `status`.
+Progress start_progress(Status& status, uint64_t total,
+                        ProgressPhase phase = ProgressPhase::writing);
 /// Counts `bytes` more moved; nothing for a null or uncounted `progress`.
 void count_progress(Progress* progress, uint64_t bytes);
 /// Tells the status the rebuild ended, where it was counted.

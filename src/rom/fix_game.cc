@@ -66,10 +66,11 @@ void say_warnings(const GameOutcome& outcome, const Replacement& replacement,
 }
 
 // The game opened once for the choice of its donor, the checks and the
-// rebuild, or its plan.
+// rebuild, its plan or the comparison with its output.
 GameOutcome fix_or_check(const std::string& input_path,
-                         ReplacementSet& replacements, bool checking,
+                         ReplacementSet& replacements, RunContext& run,
                          Status& status) {
+  const bool checking = run.mode == RunMode::check;
   GameOutcome outcome;
   outcome.failure = check_output_name(input_path);
   // A refused name needs nothing of the game, except that --check says
@@ -85,30 +86,66 @@ GameOutcome fix_or_check(const std::string& input_path,
     return outcome;
   }
   const Replacement* replacement = replacement_for(
-      replacements, facts, checking, status, &outcome.failure);
+      replacements, facts, run.mode, status, &outcome.failure);
   if (checking) say_game(game, facts, status);
   if (!replacement) {
     outcome.replacement_name = replacements.source;
     return outcome;
   }
   outcome.replacement_name = replacement->name;
+  outcome.output_path = fixed_output_path(input_path);
+  if (run.mode == RunMode::verify) {
+    outcome.failure =
+        verify_rebuild(game, *replacement, outcome.output_path, status,
+                       &outcome.verdict, &outcome.first_difference);
+    return outcome;
+  }
   outcome.warning = address_warning(facts, *replacement);
   outcome.sdk_warning =
       replacement->from_donor && across_sdk5(replacement->sdk, facts.sdk);
   say_warnings(outcome, *replacement, facts, status);
-  outcome.output_path = fixed_output_path(input_path);
   // Before the free space is measured, so what they held counts as free.
-  clear_leftovers(outcome.output_path, checking, status);
+  clear_leftovers(run, outcome.output_path, status);
   if (checking) {
     outcome.failure = check_rebuild(game, *replacement, &outcome.planned);
   } else {
     outcome.failure =
-        rebuild_opened_game(game, *replacement, outcome.output_path, status);
+        rebuild_opened_game(game, *replacement, outcome.output_path, status,
+                            run, &outcome.first_difference);
     // Success is the output there, as every caller sees it.
     if (outcome.fixed() && !file_exists(outcome.output_path))
       outcome.failure = Failure::output_failed;
   }
   return outcome;
+}
+
+// What a failure's text names: the output where it stood in the way, the
+// offset where the card did not keep it, else the replacement.
+std::string failure_subject(const GameOutcome& outcome) {
+  if (failure_names_output(outcome.failure)) return outcome.output_path;
+  if (outcome.failure == Failure::read_back_differs)
+    return difference_text(outcome.first_difference);
+  return outcome.replacement_name;
+}
+
+void say_verdict(const GameOutcome& outcome, Status& status) {
+  const char* output = outcome.output_path.c_str();
+  switch (outcome.verdict) {
+    case Verdict::same:
+      status.message(formatted(message_verify_same, output));
+      break;
+    case Verdict::differs:
+      status.message(
+          formatted(message_verify_differs, output,
+                    difference_text(outcome.first_difference).c_str()));
+      break;
+    case Verdict::missing:
+      status.message(formatted(message_verify_missing, output));
+      break;
+    case Verdict::unreadable:
+      status.message(formatted(message_verify_unreadable, output));
+      break;
+  }
 }
 
 void say_planned(const GameOutcome& outcome, Status& status) {
@@ -131,22 +168,17 @@ Failure check_output_name(const std::string& input_path) {
 }
 
 GameOutcome fix_game(const std::string& input_path,
-                     ReplacementSet& replacements, Status& status) {
-  return fix_or_check(input_path, replacements, false, status);
+                     ReplacementSet& replacements, RunContext& run,
+                     Status& status) {
+  return fix_or_check(input_path, replacements, run, status);
 }
 
-GameOutcome check_game(const std::string& input_path,
-                       ReplacementSet& replacements, Status& status) {
-  return fix_or_check(input_path, replacements, true, status);
-}
-
-void say_outcome(const GameOutcome& outcome, bool checking, Status& status) {
-  if (!outcome.fixed())
-    status.message(failure_message(outcome.failure,
-                                   failure_names_output(outcome.failure)
-                                       ? outcome.output_path
-                                       : outcome.replacement_name));
-  else if (checking)
+void say_outcome(const GameOutcome& outcome, RunMode mode, Status& status) {
+  if (outcome.failure != Failure::none)
+    status.message(failure_message(outcome.failure, failure_subject(outcome)));
+  else if (mode == RunMode::verify)
+    say_verdict(outcome, status);
+  else if (mode == RunMode::check)
     say_planned(outcome, status);
   else
     status.message(message_success);

@@ -8,6 +8,7 @@
 #include "rom/messages.h"
 #include "rom/rebuild.h"
 #include "rom/replacement_set.h"
+#include "rom/run_context.h"
 #include "rom/status.h"
 
 /// A donor's binary built for another address than the game's: the game
@@ -27,7 +28,13 @@ struct GameOutcome {
   std::string output_path;          // where it is (or would be) written
   std::string replacement_name;     // what a failure names
   PlannedOutput planned;            // checking: what would be written
-  bool fixed() const { return failure == Failure::none; }
+  Verdict verdict = Verdict::same;  // verifying: the output as it is
+  /// Where the output first differs from the fixed game: read back
+  /// (`read_back_differs`), or verified (`Verdict::differs`).
+  uint64_t first_difference = 0;
+  bool fixed() const {
+    return failure == Failure::none && verdict == Verdict::same;
+  }
   bool warned() const { return warning.given || sdk_warning; }
 };
 
@@ -37,22 +44,22 @@ struct GameOutcome {
 /// differ from the game's or whose SDK version lies across SDK 5 from the
 /// game's, and rebuilds into the output (an old file of its name deleted
 /// first). When it is not fixed, no output is there. The outcome is said
-/// by `say_outcome`.
+/// by `say_outcome`. As `run` says: checking, the same checks and the
+/// plan, nothing written (see `check_rebuild`), with the game's SDK
+/// version said first; verifying, the existing output compared with the
+/// fixed game (`verify_rebuild`), nothing written and no warning said.
 GameOutcome fix_game(const std::string& input_path,
-                     ReplacementSet& replacements, Status& status);
-
-/// The same checks and the plan, nothing written (see `check_rebuild`),
-/// with the game's SDK version said first.
-GameOutcome check_game(const std::string& input_path,
-                       ReplacementSet& replacements, Status& status);
+                     ReplacementSet& replacements, RunContext& run,
+                     Status& status);
 
 /// `Failure::name_too_short` when the file name of `input_path` lacks the
 /// four characters the output name replaces.
 Failure check_output_name(const std::string& input_path);
 
 /// Says how a game went: the failure, naming the replacement where it is
-/// about it; or the success message, or when checking the planned output.
-void say_outcome(const GameOutcome& outcome, bool checking, Status& status);
+/// about it; or the success message, when checking the planned output,
+/// when verifying what the output holds.
+void say_outcome(const GameOutcome& outcome, RunMode mode, Status& status);
 
 /// --check's line of the replacement of a single set, said once.
 void say_replacement(const Replacement& replacement, Status& status);

@@ -1,6 +1,8 @@
 // Brenvik: a run over several games: headings, the count and the lists at its end.
 #include "rom/game_batch.h"
 
+#include <utility>
+
 #include "rom/messages.h"
 
 namespace {
@@ -23,22 +25,26 @@ void say_list(const char* heading, const std::vector<std::string>& games,
 
 }  // namespace
 
-GameBatch begin_batch(size_t count, bool numbered, bool checking) {
+GameBatch begin_batch(size_t count, bool numbered, RunContext run) {
   GameBatch batch;
   batch.count = count;
   batch.numbered = numbered;
-  batch.checking = checking;
+  batch.run = std::move(run);
   return batch;
+}
+
+GameBatch begin_batch(size_t count, bool numbered, bool checking) {
+  RunContext run;
+  run.mode = checking ? RunMode::check : RunMode::fix;
+  return begin_batch(count, numbered, std::move(run));
 }
 
 GameOutcome fix_next_game(GameBatch& batch, const std::string& input_path,
                           const std::string& shown_name,
                           ReplacementSet& replacements, Status& status) {
   say_heading(batch, shown_name, status);
-  GameOutcome outcome = batch.checking
-                            ? check_game(input_path, replacements, status)
-                            : fix_game(input_path, replacements, status);
-  say_outcome(outcome, batch.checking, status);
+  GameOutcome outcome = fix_game(input_path, replacements, batch.run, status);
+  say_outcome(outcome, batch.run.mode, status);
   if (!outcome.fixed()) batch.not_fixed.push_back(shown_name);
   if (outcome.fixed() && outcome.warned())
     batch.warned.push_back(shown_name);
@@ -58,10 +64,16 @@ size_t fixed_count(const GameBatch& batch) {
 }
 
 void finish_batch(const GameBatch& batch, Status& status) {
+  if (batch.run.mode == RunMode::verify) {
+    status.message(
+        formatted(message_verify_count, fixed_count(batch), batch.count));
+    return;
+  }
   if (!batch.numbered) return;
-  status.message(formatted(
-      batch.checking ? message_games_would_be_fixed : message_games_fixed,
-      fixed_count(batch), batch.count));
+  status.message(formatted(batch.run.mode == RunMode::check
+                               ? message_games_would_be_fixed
+                               : message_games_fixed,
+                           fixed_count(batch), batch.count));
   say_list(message_not_fixed, batch.not_fixed, status);
   say_list(message_with_warnings, batch.warned, status);
 }

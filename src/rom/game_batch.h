@@ -17,13 +17,15 @@
 struct GameBatch {
   size_t count = 0;
   bool numbered = false;
-  bool checking = false;  // --check: planned and said, nothing written
-  size_t done = 0;        // games with an outcome so far
+  RunContext run;    // what the run does, and keeps from game to game
+  size_t done = 0;   // games with an outcome so far
   std::vector<std::string> not_fixed;
   std::vector<std::string> warned;
 };
 
-/// A batch of `count` games.
+/// A batch of `count` games in `run`.
+GameBatch begin_batch(size_t count, bool numbered, RunContext run);
+/// The same in a run of its own, fixing or (`checking`) checking.
 GameBatch begin_batch(size_t count, bool numbered, bool checking);
 
 /// Fixes (or checks) the next game of the batch, at `input_path`, named
@@ -43,7 +45,8 @@ void count_not_fixed(GameBatch& batch, const std::string& shown_name,
 size_t fixed_count(const GameBatch& batch);
 
 /// The end of a numbered batch: how many were fixed, then which were not
-/// and which were written with a warning. Nothing for an unnumbered one.
+/// and which were written with a warning; nothing for an unnumbered one.
+/// Verifying, numbered or not, how many outputs hold the fixed game.
 void finish_batch(const GameBatch& batch, Status& status);
 
 #endif  // BRENVIK_ROM_GAME_BATCH_H_

@@ -1,11 +1,29 @@
 // Brenvik: clearing what an interrupted run left, and saying so.
 #include "rom/leftovers.h"
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "rom/messages.h"
 
-void clear_leftovers(const std::string& path, bool checking, Status& status) {
+namespace {
+
+bool holds(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+}  // namespace
+
+void clear_leftovers_again(RunContext& run, const std::string& path,
+                           Status& status) {
+  if (run.mode == RunMode::verify) return;
+  const std::string folder = folder_part(path);
+  if (!holds(run.folders_looked_at, folder))
+    run.folders_looked_at.push_back(folder);
+  const bool checking = run.mode == RunMode::check;
   for (const Leftover& leftover : leftovers_beside(path)) {
+    if (holds(run.leftovers_said, leftover.path)) continue;
+    run.leftovers_said.push_back(leftover.path);
     const char* said = checking ? message_leftover_would_remove
                        : remove_file(leftover.path)
                            ? message_leftover_removed
@@ -13,6 +31,12 @@ void clear_leftovers(const std::string& path, bool checking, Status& status) {
     status.message(formatted(said, leftover.path.c_str(),
                              size_text(leftover.size).c_str()));
   }
+}
+
+void clear_leftovers(RunContext& run, const std::string& path,
+                     Status& status) {
+  if (!holds(run.folders_looked_at, folder_part(path)))
+    clear_leftovers_again(run, path, status);
 }
 
 std::string size_text(uint64_t bytes) {

@@ -81,6 +81,8 @@ constexpr FailureText kFailureTexts[] = {
     {Failure::output_held, message_output_held},
     {Failure::output_read_only, message_output_read_only},
     {Failure::out_of_memory, message_out_of_memory},
+    {Failure::read_back_differs, message_read_back_differs},
+    {Failure::read_back_failed, message_read_back_failed},
 };
 
 // Every failure has its text, at its own place in the table.
@@ -106,6 +108,10 @@ std::string failure_message(Failure failure, const std::string& name) {
   return named(failure_text(failure), failure == Failure::scratch_unavailable
                                           ? scratch_folder()
                                           : name);
+}
+
+std::string difference_text(uint64_t offset) {
+  return formatted("0x%08llX", (unsigned long long)offset);
 }
 
 bool failure_names_output(Failure failure) {

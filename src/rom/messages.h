@@ -144,6 +144,25 @@ inline constexpr char message_output_read_only[] =
     "The fixed game could not be written: %s is read-only!\n\n";
 inline constexpr char message_out_of_memory[] =
     "Not enough memory to rebuild the game!\n\n";
+// The fixed game read back from the card before it got its name: named is
+// the first differing byte's offset (`difference_text`).
+inline constexpr char message_read_back_differs[] =
+    "The fixed game did not read back as written (first difference at byte "
+    "%s); the card or disk may be fake or failing!\n\n";
+inline constexpr char message_read_back_failed[] =
+    "The fixed game could not be read back; the card or disk may be "
+    "failing!\n\n";
+
+// --verify: each output compared with the fixed game, then the count.
+inline constexpr char message_verify_same[] =
+    "%s holds exactly the fixed game.\n\n";
+inline constexpr char message_verify_differs[] =
+    "%s differs from the fixed game at byte %s!\n\n";
+inline constexpr char message_verify_missing[] = "%s is not there!\n\n";
+inline constexpr char message_verify_unreadable[] =
+    "%s could not be read!\n\n";
+inline constexpr char message_verify_count[] =
+    "%zu of %zu outputs hold exactly the fixed game.\n\n";
 
 /// Why a step failed or an image is refused: each value has one text
 /// (`failure_text`). A part the header names (see `PartMessages`) has a
@@ -196,6 +215,8 @@ enum class Failure : uint8_t {
   output_held,
   output_read_only,
   out_of_memory,
+  read_back_differs,
+  read_back_failed,
   // Not a failure: how many there are.
   count
 };
@@ -206,9 +227,14 @@ const char* failure_text(Failure failure);
 
 /// `failure_text(failure)` with the file it names filled in: `name`, the
 /// replacement or donor the step was about, as the user gave or picked it,
-/// or the output for `output_held` and `output_read_only`; for
-/// `scratch_unavailable` the folder scratch files are made in.
+/// or the output for `output_held` and `output_read_only`, or the offset
+/// for `read_back_differs` (`difference_text`); for `scratch_unavailable`
+/// the folder scratch files are made in.
 std::string failure_message(Failure failure, const std::string& name);
+
+/// An offset in the output as the messages show it: "0x00A3F000", at
+/// least eight upper-case hex digits.
+std::string difference_text(uint64_t offset);
 
 /// True for the failures whose text names the output rather than the
 /// replacement: an old output that stands in the way.

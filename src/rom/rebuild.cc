@@ -10,123 +10,13 @@
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "platform/platform.h"
+#include "rom/leftovers.h"
 #include "rom/messages.h"
+#include "rom/output_bytes.h"
 #include "rom/rebuild_plan.h"
 #include "rom/regions.h"
 
 namespace {
-
-// What the user hears about a failed transfer; a short read names the file
-// it came from.
-Failure io_failure(IoStatus status, Failure short_read) {
-  if (status == io_ok) return Failure::none;
-  return status == io_short_read ? short_read : Failure::output_failed;
-}
-
-// The FNT and FAT block at `new_fnt`, with every FAT word relocated. The
-// output already stands at the end of the new binary.
-Failure write_block(std::FILE* input, std::FILE* output,
-                    const RebuildPlan& plan, uint8_t* buffer,
-                    Progress* progress) {
-  const uint64_t new_arm7_end = plan.arm7_rom_offset + plan.new_arm7_size;
-  IoStatus status =
-      write_zeros(output, plan.new_fnt - new_arm7_end, buffer, kCopyBufferSize);
-  if (status != io_ok) return Failure::output_failed;
-
-  // Whatever lies between FNT and FAT comes along as it is. An empty FAT
-  // may sit past the end of the input; the bytes up to it read as zero.
-  const uint64_t readable_end = std::min(plan.fat_offset, plan.input_size);
-  const uint64_t front = readable_end - plan.fnt_offset;
-  status = copy_bytes(input, plan.fnt_offset, output, plan.new_fnt, front,
-                      buffer, kCopyBufferSize, progress);
-  if (status == io_ok)
-    status = write_zeros(output, plan.fat_rel - front, buffer, kCopyBufferSize);
-  if (Failure failure = io_failure(status, Failure::input_short);
-      failure != Failure::none)
-    return failure;
-
-  const size_t piece_limit = kCopyBufferSize / 4 * 4;
-  for (uint64_t done = 0; done < plan.fat_size;) {
-    size_t piece =
-        size_t(std::min<uint64_t>(plan.fat_size - done, piece_limit));
-    if (read_exact(input, plan.fat_offset + done, buffer, piece) != io_ok)
-      return Failure::input_short;
-    for (size_t at = 0; at + 4 <= piece; at += 4)
-      store_u32le(buffer + at,
-                  relocate_fat_word(load_u32le(buffer + at), plan));
-    if (write_all(output, buffer, piece) != io_ok)
-      return Failure::output_failed;
-    done += piece;
-  }
-  return Failure::none;
-}
-
-// The tail behind the old FAT end, its final chunk cut to the length the
-// plan found, and a DSi area that stays at its own offsets behind it.
-Failure write_tail(std::FILE* input, std::FILE* output, uint64_t output_offset,
-                   const RebuildPlan& plan, uint8_t* buffer, Status& status,
-                   Progress* progress) {
-  if (plan.tail_length > 0) {
-    if (plan.download_play) status.message(message_download_play);
-    const uint64_t in_front = tail_in_front(plan);
-    const uint64_t from_input =
-        std::min(plan.final_kept, plan.tail_length - in_front);
-    IoStatus status =
-        copy_bytes(input, plan.old_fat_end, output, output_offset,
-                   in_front + from_input, buffer, kCopyBufferSize, progress);
-    if (Failure failure = io_failure(status, Failure::input_short);
-        failure != Failure::none)
-      return failure;
-    // Rounding the kept length up to 4 can reach up to 3 bytes past the
-    // chunk; they go out as 0xFF fill.
-    const uint8_t fill[3] = {0xFF, 0xFF, 0xFF};
-    status = write_all(output, fill, size_t(plan.final_kept - from_input));
-    if (status != io_ok) return Failure::output_failed;
-    output_offset += in_front + plan.final_kept;
-  }
-  if (plan.dsi_copy_end <= output_offset) return Failure::none;
-  return io_failure(copy_bytes(input, output_offset, output, output_offset,
-                               plan.dsi_copy_end - output_offset, buffer,
-                               kCopyBufferSize, progress),
-                    Failure::input_short);
-}
-
-Failure write_image(std::FILE* input, std::FILE* arm7, std::FILE* output,
-                    CartridgeHeader header, const RebuildPlan& plan,
-                    uint8_t* buffer, Status& said, Progress* progress) {
-  // The head goes out whole, old header included; the new header replaces
-  // its first 512 bytes once everything behind it is written.
-  IoStatus status = copy_bytes(input, 0, output, 0, plan.arm7_rom_offset,
-                               buffer, kCopyBufferSize, progress);
-  if (Failure failure = io_failure(status, Failure::input_short);
-      failure != Failure::none)
-    return failure;
-  status = copy_bytes(arm7, 0, output, plan.arm7_rom_offset, plan.new_arm7_size,
-                      buffer, kCopyBufferSize, progress);
-  if (Failure failure = io_failure(status, Failure::arm7_unreadable);
-      failure != Failure::none)
-    return failure;
-  if (Failure failure = write_block(input, output, plan, buffer, progress);
-      failure != Failure::none)
-    return failure;
-  const uint64_t tail_offset =
-      plan.new_fnt + (plan.old_fat_end - plan.fnt_offset);
-  if (Failure failure =
-          write_tail(input, output, tail_offset, plan, buffer, said, progress);
-      failure != Failure::none)
-    return failure;
-
-  // Changed fields of the extended header are a patch of the head, which
-  // went out as it was.
-  const size_t header_length = has_extended_header(header)
-                                   ? CartridgeHeader::kExtendedEnd
-                                   : CartridgeHeader::kSize;
-  update_header(header, plan);
-  seal_header(header);
-  if (!seek_file(output, 0)) return Failure::output_failed;
-  return io_failure(write_all(output, header.bytes, header_length),
-                    Failure::input_short);
-}
 
 // The game's header and the plan of its rebuild around a binary of
 // `new_arm7_size` bytes; or what is wrong with the image.
@@ -142,6 +32,33 @@ Failure read_and_plan(const OpenedGame& game, uint64_t new_arm7_size,
                       buffer, kCopyBufferSize, plan);
 }
 
+// The output a game and its replacement make, laid out, with the binary
+// open and the copy buffer.
+struct Laid {
+  OpenedBinary arm7;
+  std::unique_ptr<uint8_t[]> buffer;
+  OutputLayout layout;
+  OutputSources sources(const OpenedGame& game) const {
+    return {game.file.get(), arm7.file.get(), arm7.offset};
+  }
+};
+
+Failure lay_out(const OpenedGame& game, const Replacement& replacement,
+                Laid* laid) {
+  if (!open_replacement(replacement, &laid->arm7))
+    return Failure::arm7_unreadable;
+  laid->buffer.reset(new (std::nothrow) uint8_t[kCopyBufferSize]);
+  if (!laid->buffer) return Failure::out_of_memory;
+  CartridgeHeader header;
+  RebuildPlan plan;
+  if (Failure refusal = read_and_plan(game, laid->arm7.size,
+                                      laid->buffer.get(), &header, &plan);
+      refusal != Failure::none)
+    return refusal;
+  laid->layout = output_layout(header, plan);
+  return Failure::none;
+}
+
 // Why the output could not take its name, where its old file was in the
 // way.
 Failure blocked_failure(Replaceable blocked) {
@@ -153,44 +70,67 @@ Failure blocked_failure(Replaceable blocked) {
   return Failure::output_failed;
 }
 
+// Whether the free space of the output's folder takes `size` bytes; where
+// it does not, leftovers that have turned old enough since the folder was
+// first looked at are cleared, and it is measured again.
+bool room_for(const std::string& output_path, uint64_t size, RunContext& run,
+              Status& status) {
+  uint64_t free_bytes = 0;
+  if (!free_space_for(output_path, &free_bytes) || free_bytes >= size)
+    return true;
+  clear_leftovers_again(run, output_path, status);
+  return !free_space_for(output_path, &free_bytes) || free_bytes >= size;
+}
+
+// Reads the flushed output back from its medium and compares it with what
+// was meant, where there is a medium to read it from.
+Failure read_back(NewFile* output, const OutputLayout& layout,
+                  const OutputSources& sources, Progress* progress,
+                  uint64_t* first_difference) {
+  if (begin_read_back(output) != MediumRead::ready) return Failure::none;
+  progress->phase = ProgressPhase::reading_back;
+  progress->done = 0;
+  progress->next_report = kProgressStep;
+  return compare_with_medium(layout, sources, &output->reader, progress,
+                             first_difference);
+}
+
 // Everything after the game is open. Nothing is created until the image
-// has been checked, and the output takes its name only when it is whole.
+// has been checked, and the output takes its name only when it is whole,
+// on the disk, and (unless the run says not to) read back as meant.
 Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
-                     const std::string& output_path, Status& status) {
-  FilePtr arm7 = open_replacement(replacement);
-  uint64_t new_arm7_size = 0;
-  if (!arm7 || !file_size(arm7.get(), &new_arm7_size))
-    return Failure::arm7_unreadable;
-
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
-                                        uint8_t[kCopyBufferSize]);
-  if (!buffer) return Failure::out_of_memory;
-
-  CartridgeHeader header;
-  RebuildPlan plan;
-  if (Failure refusal =
-          read_and_plan(game, new_arm7_size, buffer.get(), &header, &plan);
-      refusal != Failure::none)
-    return refusal;
+                     const std::string& output_path, Status& status,
+                     RunContext& run, uint64_t* first_difference) {
+  Laid laid;
+  if (Failure failure = lay_out(game, replacement, &laid);
+      failure != Failure::none)
+    return failure;
+  const OutputLayout& layout = laid.layout;
+  const OutputSources sources = laid.sources(game);
+  uint8_t* buffer = laid.buffer.get();
 
   // A card that cannot take the whole game is told at once, before a byte
   // is written; the old output is already gone and its space free.
-  uint64_t free_bytes = 0;
-  if (free_space_for(output_path, &free_bytes) && free_bytes < plan.output_size)
+  if (!room_for(output_path, layout.size, run, status))
     return Failure::output_failed;
   NewFile output;
   if (!begin_new_file(output_path, &output)) return Failure::output_failed;
-  if (!reserve_space(&output, plan.output_size)) {
+  if (!reserve_space(&output, layout.size)) {
     abandon_new_file(&output);
     return Failure::output_failed;
   }
-  Progress progress = start_progress(status, plan.output_size);
-  Failure failure = write_image(game.file.get(), arm7.get(), output.stream,
-                                header, plan, buffer.get(), status, &progress);
+  if (layout.plan.download_play) status.message(message_download_play);
+  Progress progress = start_progress(status, layout.size);
+  Failure failure =
+      write_output(layout, sources, output.stream, buffer, &progress);
+  if (failure == Failure::none && !flush_new_file(&output))
+    failure = Failure::output_failed;
+  if (failure == Failure::none && run.read_back)
+    failure = read_back(&output, layout, sources, &progress, first_difference);
   finish_progress(&progress);
   if (failure != Failure::none)
     abandon_new_file(&output);
-  else if (!commit_new_file(&output, output_path))
+  else if (!name_new_file(&output, output_path))
     failure = blocked_failure(output.blocked);
   return failure;
 }
@@ -239,6 +179,16 @@ bool game_header_has(const OpenedGame& game, uint32_t end) {
 Failure rebuild_opened_game(const OpenedGame& game,
                             const Replacement& replacement,
                             const std::string& output_path, Status& status) {
+  RunContext run;
+  uint64_t first_difference = 0;
+  return rebuild_opened_game(game, replacement, output_path, status, run,
+                             &first_difference);
+}
+
+Failure rebuild_opened_game(const OpenedGame& game,
+                            const Replacement& replacement,
+                            const std::string& output_path, Status& status,
+                            RunContext& run, uint64_t* first_difference) {
   // An old output that cannot be replaced is found out before anything is
   // written, and stays as it is, as does the game.
   if (const Replaceable replaceable = wait_until_replaceable(output_path);
@@ -248,7 +198,38 @@ Failure rebuild_opened_game(const OpenedGame& game,
   status.message(message_rebuilding);
   if (!game.file) return Failure::game_unopenable;
   build_crc16_table();
-  return rebuild_from(game, replacement, output_path, status);
+  return rebuild_from(game, replacement, output_path, status, run,
+                      first_difference);
+}
+
+Failure verify_rebuild(const OpenedGame& game, const Replacement& replacement,
+                       const std::string& output_path, Status& status,
+                       Verdict* verdict, uint64_t* first_difference) {
+  if (!game.file) return Failure::game_unopenable;
+  build_crc16_table();
+  Laid laid;
+  if (Failure failure = lay_out(game, replacement, &laid);
+      failure != Failure::none)
+    return failure;
+  const OutputLayout& layout = laid.layout;
+  MediumReader reader;
+  if (open_medium_reader(output_path, &reader) != MediumRead::ready) {
+    *verdict = file_exists(output_path) ? Verdict::unreadable : Verdict::missing;
+    return Failure::none;
+  }
+  Progress progress =
+      start_progress(status, layout.size, ProgressPhase::reading_back);
+  const Failure compared = compare_with_medium(
+      layout, laid.sources(game), &reader, &progress, first_difference);
+  finish_progress(&progress);
+  close_medium_reader(&reader);
+  *verdict = compared == Failure::read_back_differs  ? Verdict::differs
+             : compared == Failure::read_back_failed ? Verdict::unreadable
+                                                     : Verdict::same;
+  return compared == Failure::read_back_differs ||
+                 compared == Failure::read_back_failed
+             ? Failure::none
+             : compared;
 }
 
 Failure check_rebuild(const OpenedGame& game, const Replacement& replacement,

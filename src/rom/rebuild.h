@@ -10,6 +10,7 @@
 #include "rom/cartridge_header.h"
 #include "rom/files.h"
 #include "rom/replacement.h"
+#include "rom/run_context.h"
 #include "rom/status.h"
 
 /// A game opened once for all one game goes through: the address check,
@@ -54,13 +55,36 @@ struct PlannedOutput {
 /// Any old file named `output_path` is deleted first, even when the game
 /// could not be opened; then `status` hears "Rebuilding game...", the
 /// Download Play message where the tail ends in data, and the progress.
-/// The image is written under a temporary name beside the output and
-/// renamed to `output_path` only when complete, so the output name never
-/// holds a part. Returns `Failure::none` when the output was written, or
-/// what went wrong, and then no output and no temporary file are left.
+/// The image is written under a temporary name beside the output (or as a
+/// file without a name), put on the disk, read back from it past the
+/// system's cache where `run` asks for that and the medium allows it, and
+/// only then named `output_path`, so the output name never holds a part,
+/// nor bytes the card did not keep. Where the folder lacks the room,
+/// leftovers are looked for again (`clear_leftovers_again`). Returns
+/// `Failure::none` when the output was written, or what went wrong, and
+/// then no output and no temporary file are left; for
+/// `read_back_differs`, the first differing offset is `*first_difference`.
+Failure rebuild_opened_game(const OpenedGame& game,
+                            const Replacement& replacement,
+                            const std::string& output_path, Status& status,
+                            RunContext& run, uint64_t* first_difference);
+/// The same in a run of its own, reading back.
 Failure rebuild_opened_game(const OpenedGame& game,
                             const Replacement& replacement,
                             const std::string& output_path, Status& status);
+
+/// How an existing output compares with the fixed game.
+enum class Verdict { same, differs, missing, unreadable };
+
+/// --verify: compares the file at `output_path` with what
+/// `rebuild_opened_game` would write, past the cache where the system
+/// allows (`open_medium_reader`), writing nothing. Returns the failure
+/// that refuses the image or keeps the game or binary from being read, or
+/// `Failure::none` with the outcome in `*verdict` (and for `differs` the
+/// first differing offset in `*first_difference`).
+Failure verify_rebuild(const OpenedGame& game, const Replacement& replacement,
+                       const std::string& output_path, Status& status,
+                       Verdict* verdict, uint64_t* first_difference);
 
 /// What `rebuild_opened_game` would do to `game` with `replacement`, of
 /// the size found when it was settled, with nothing opened or written:

@@ -28,6 +28,7 @@ Failure look_at_replacement(const std::string& path, const std::string& name,
     replacement->donor_image = true;
     replacement->from_donor = true;
     replacement->donor = donor.addresses;
+    replacement->donor_arm7_offset = donor.arm7_rom_offset;
     if (as_donor == Failure::none)
       replacement->sdk = read_sdk_version(file.get(), donor.file_size,
                                           donor.arm9_rom_offset,
@@ -48,11 +49,21 @@ bool replacement_taken(const Replacement& replacement) {
   return replacement.scratch || !replacement.binary_path.empty();
 }
 
-FilePtr open_replacement(const Replacement& replacement) {
+void take_in_place(Replacement* donor) {
+  donor->binary_path = donor->path;
+  donor->in_place = true;
+}
+
+bool open_replacement(const Replacement& replacement, OpenedBinary* binary) {
   if (replacement.scratch)
-    return FilePtr(replacement.scratch.get(), [](std::FILE*) { return 0; });
-  if (replacement.binary_path.empty()) return FilePtr(nullptr, std::fclose);
-  return FilePtr(open_for_reading(replacement.binary_path), std::fclose);
+    binary->file = FilePtr(replacement.scratch.get(), [](std::FILE*) { return 0; });
+  else if (!replacement.binary_path.empty())
+    binary->file.reset(open_for_reading(replacement.binary_path));
+  if (!binary->file) return false;
+  if (!replacement.in_place) return file_size(binary->file.get(), &binary->size);
+  binary->offset = replacement.donor_arm7_offset;
+  binary->size = replacement.size;
+  return true;
 }
 
 std::string replacement_source_text(const Replacement& replacement) {

@@ -49,9 +49,15 @@ struct Replacement {
   bool size_known = false;
   uint64_t size = 0;
 
-  /// Where the binary is read from, once taken.
+  /// Where the donor's binary lies in its image.
+  uint64_t donor_arm7_offset = 0;
+
+  /// Where the binary is read from, once taken: a file of its own, a
+  /// scratch file, or the donor image itself (`in_place`, from
+  /// `donor_arm7_offset` on), which --verify reads without copying it.
   std::string binary_path;
   FilePtr scratch{nullptr, std::fclose};
+  bool in_place = false;
 };
 
 /// The binary at `path`, named `name` in messages, from no donor; its size
@@ -70,13 +76,22 @@ Failure look_at_replacement(const std::string& path, const std::string& name,
                             Offered offered, Replacement* replacement);
 
 /// True once the binary can be opened: a bare binary, or a donor's
-/// extracted.
+/// extracted or read in place.
 bool replacement_taken(const Replacement& replacement);
 
-/// The replacement's binary opened for one rebuild, positioned anywhere;
-/// closing it leaves a scratch file open. Null when it cannot be read or
-/// is not taken.
-FilePtr open_replacement(const Replacement& replacement);
+/// Takes a donor's binary where it lies, in its image, writing nothing.
+void take_in_place(Replacement* donor);
+
+/// The replacement's binary opened for one rebuild: the file, positioned
+/// anywhere, where in it the binary starts, and its size. Closing it
+/// leaves a scratch file open. False when it cannot be read or is not
+/// taken.
+struct OpenedBinary {
+  FilePtr file{nullptr, std::fclose};
+  uint64_t offset = 0;
+  uint64_t size = 0;
+};
+bool open_replacement(const Replacement& replacement, OpenedBinary* binary);
 
 /// What the messages call the replacement's source: "arm7.bin", or "the
 /// arm7 binary of donor.nds".

@@ -77,7 +77,7 @@ ReplacementSet look_at_donors(const std::vector<std::string>& paths,
 }
 
 const Replacement* replacement_for(ReplacementSet& set, const GameFacts& game,
-                                   bool checking, Status& status,
+                                   RunMode mode, Status& status,
                                    Failure* failure) {
   *failure = Failure::none;
   if (!set.several) return &set.choices.front();
@@ -90,7 +90,11 @@ const Replacement* replacement_for(ReplacementSet& set, const GameFacts& game,
     Replacement& donor = set.choices[size_t(best)];
     status.message(formatted(message_using_donor, donor.source_name.c_str(),
                              sdk_short_text(donor.sdk).c_str()));
-    if (checking || replacement_taken(donor)) return &donor;
+    if (mode == RunMode::check || replacement_taken(donor)) return &donor;
+    if (mode == RunMode::verify) {
+      take_in_place(&donor);
+      return &donor;
+    }
     const Failure taken = extract_arm7_to_scratch(&donor);
     if (taken == Failure::none) return &donor;
     status.message(failure_message(taken, donor.path));

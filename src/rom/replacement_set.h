@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rom/replacement.h"
+#include "rom/run_context.h"
 #include "rom/sdk_version.h"
 #include "rom/status.h"
 
@@ -49,12 +50,13 @@ ReplacementSet look_at_donors(const std::vector<std::string>& paths,
 
 /// The replacement for `game`: the one of a single set; of several, the
 /// best donor, said through `status` ("Using the arm7 binary of ..."),
-/// its binary taken into a scratch file when it is first chosen (unless
-/// `checking`) and kept for the run. A donor whose binary cannot be taken
-/// is said and left out, and the next best taken. Null, with the failure
-/// in `*failure`, when none is left.
+/// its binary taken into a scratch file when it is first chosen and kept
+/// for the run; when checking not taken at all, when verifying read where
+/// it lies. A donor whose binary cannot be taken is said and left out, and
+/// the next best taken. Null, with the failure in `*failure`, when none is
+/// left.
 const Replacement* replacement_for(ReplacementSet& set, const GameFacts& game,
-                                   bool checking, Status& status,
+                                   RunMode mode, Status& status,
                                    Failure* failure);
 
 #endif  // BRENVIK_ROM_REPLACEMENT_SET_H_

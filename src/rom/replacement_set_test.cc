@@ -117,12 +117,12 @@ TEST(ReplacementSet, DonorsAreLookedAtOnceAndTakenWhenFirstChosen) {
   Failure failure;
   status.heard.clear();
   const Replacement* used =
-      replacement_for(set, game, false, status, &failure);
+      replacement_for(set, game, RunMode::fix, status, &failure);
   ASSERT_TRUE(used);
   EXPECT_EQ("a.nds", used->source_name);
   EXPECT_TRUE(replacement_taken(*used));
   game.path = dir + "a.nds";
-  used = replacement_for(set, game, true, status, &failure);
+  used = replacement_for(set, game, RunMode::check, status, &failure);
   ASSERT_TRUE(used);
   EXPECT_EQ("b.nds", used->source_name);
   EXPECT_FALSE(replacement_taken(*used));  // only checking
@@ -136,7 +136,7 @@ TEST(ReplacementSet, DonorsAreLookedAtOnceAndTakenWhenFirstChosen) {
   status.heard.clear();
   game.path.clear();
   game.sdk = {true, 0x04020000};
-  used = replacement_for(set, game, false, status, &failure);
+  used = replacement_for(set, game, RunMode::fix, status, &failure);
   ASSERT_TRUE(used);
   EXPECT_EQ("a.nds", used->source_name);
   EXPECT_EQ((std::vector<std::string>{
@@ -146,7 +146,7 @@ TEST(ReplacementSet, DonorsAreLookedAtOnceAndTakenWhenFirstChosen) {
             status.heard);
   // With only the game itself left there is none.
   game.path = dir + "a.nds";
-  EXPECT_EQ(nullptr, replacement_for(set, game, false, status, &failure));
+  EXPECT_EQ(nullptr, replacement_for(set, game, RunMode::fix, status, &failure));
   EXPECT_EQ(Failure::no_usable_donor, failure);
   remove_tree(dir);
 }

@@ -5,6 +5,12 @@
 #include <cstdint>
 #include <string>
 
+/// What a long rebuild is doing while its progress is shown.
+enum class ProgressPhase {
+  writing,       // the fixed game is written
+  reading_back,  // it is read back from the card and compared
+};
+
 /// What a front-end hands the library to hear from it while a step runs:
 /// the user's messages, each at the moment it applies, and the progress of
 /// a long rebuild. The library keeps no channel of its own; each front-end
@@ -22,8 +28,9 @@ struct Status {
   /// copies go in steps small enough to show it.
   virtual bool shows_progress() const { return false; }
 
-  /// A long rebuild moved `done` of its `total` bytes.
-  virtual void progress(uint64_t done, uint64_t total) {
+  /// A long rebuild moved (or read back) `done` of its `total` bytes.
+  virtual void progress(ProgressPhase phase, uint64_t done, uint64_t total) {
+    (void)phase;
     (void)done;
     (void)total;
   }

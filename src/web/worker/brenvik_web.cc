@@ -33,7 +33,8 @@ struct PageStatus : Status {
     post_tool_message(text.c_str());
   }
   bool shows_progress() const override { return true; }
-  void progress(uint64_t done, uint64_t total) override {
+  // The page writes nothing it could read back: only the writing shows.
+  void progress(ProgressPhase, uint64_t done, uint64_t total) override {
     post_tool_progress(double(done), double(total));
   }
 };
@@ -149,7 +150,8 @@ EMSCRIPTEN_KEEPALIVE int brenvik_batch_fix(PageBatch* batch,
 /// batch and with nothing said of its outcome: the worker's attempt that
 /// finds which stretches of a picked file the rebuild reads.
 EMSCRIPTEN_KEEPALIVE void brenvik_try_fix(const char* input_path) {
-  fix_game(input_path, replacements, page_status);
+  RunContext run;
+  fix_game(input_path, replacements, run, page_status);
 }
 
 /// Where the latest game of `batch` was written.
