@@ -710,10 +710,24 @@ TEST(Card, ALeftoverThatFillsTheCardIsClearedAndTheGameFits) {
       card.dir + ".brenvik-" + ended_process_id() + "-0.tmp";
   leave(leftover, 16 << 20, 3600);
   std::string output;
-  EXPECT_EQ(0, run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output));
+  // Memory is no medium: nothing is read back from it.
+  const std::string trace = tool.dir + "trace";
+  const bool traced = sh("command -v strace");
+  EXPECT_EQ(0, run_tool(tool.tool, {card.dir + "game.nds"}, tool.dir, &output,
+                        traced ? "strace -qq -e trace=openat,fadvise64 -o " +
+                                     shell_quote(trace)
+                               : ""));
   EXPECT_EQ(says({removed(leftover, "16 MiB").c_str(), message_rebuilding,
                   message_download_play, message_success}),
             output);
+  if (traced) {
+    const std::vector<uint8_t> calls = file_bytes(trace);
+    const std::string text(calls.begin(), calls.end());
+    EXPECT_EQ(std::string::npos, text.find("O_DIRECT|")) << text;
+    EXPECT_EQ(std::string::npos, text.find("/proc/self/fd")) << text;
+    EXPECT_EQ(std::string::npos, text.find("fadvise")) << text;
+    remove_file(trace);
+  }
   EXPECT_EQ((std::vector<std::string>{"game-arm7fixed.nds", "game.nds"}),
             list_dir(card.dir));
   bool trimmed = false;
@@ -808,6 +822,162 @@ TEST(Card, TooSmallFullOrLockedIsSaidAndLeftAsItWas) {
     }
     remove_tree(tool.dir);
   }
+}
+
+// A fake card (tests/fake_card.cc) with ext4 on it, through a loop device
+// that reads and writes the card directly, so no cache but the file
+// system's own lies between the tool and the card. `dir` is empty, with the
+// reason in `why`, where this machine cannot make one.
+struct FakeCard {
+  std::string root, card, dir, device, why;
+  pid_t server = -1;
+
+  explicit FakeCard(unsigned mebibytes) {
+    root = make_scratch_dir();
+    card = root + "card/";
+    const std::string mount_point = root + "mnt";
+    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0 ||
+        std::string(BRENVIK_FAKE_CARD).empty()) {
+      why = "needs root, /dev/fuse and libfuse3-dev";
+      return;
+    }
+    ::mkdir(card.c_str(), 0755);
+    ::mkdir(mount_point.c_str(), 0755);
+    server = ::fork();
+    if (server == 0) {
+      ::execl(BRENVIK_FAKE_CARD, BRENVIK_FAKE_CARD, card.c_str(),
+              std::to_string(mebibytes).c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    for (int i = 0; i < 100 && !sh("test -f " + card + "card.img"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string out = root + "device";
+    if (std::system(("losetup -f --show --direct-io=on " + card +
+                     "card.img >" + out + " 2>/dev/null")
+                        .c_str()) != 0) {
+      why = "no loop device";
+      return;
+    }
+    const std::vector<uint8_t> name = file_bytes(out);
+    device.assign(name.begin(), name.end() - 1);
+    // A loop device may fall back to the cache without a word.
+    const std::vector<uint8_t> dio = file_bytes(
+        "/sys/block/" + device.substr(device.rfind('/') + 1) + "/loop/dio");
+    EXPECT_EQ("1\n", std::string(dio.begin(), dio.end()));
+    if (!sh("mkfs.ext4 -q -b 4096 -E "
+            "lazy_itable_init=0,lazy_journal_init=0,nodiscard " +
+            device) ||
+        !sh("mount " + device + " " + mount_point)) {
+      why = "cannot make or mount ext4";
+      return;
+    }
+    dir = mount_point + "/";
+  }
+
+  // Takes the card out and puts it back: nothing the system cached of it
+  // is left.
+  void remount() {
+    EXPECT_TRUE(sh("umount " + dir + " && mount " + device + " " + dir));
+  }
+  // From now on the card drops writes to blocks never written before;
+  // what was written so far is on it first.
+  void trigger() {
+    EXPECT_TRUE(sh("sync"));
+    const int control = ::open((card + "control").c_str(), O_WRONLY);
+    EXPECT_EQ(7, ::write(control, "trigger", 7));
+    ::close(control);
+  }
+  uint64_t bytes_read() {
+    const std::vector<uint8_t> count = file_bytes(card + "control");
+    return std::stoull(std::string(count.begin(), count.end()));
+  }
+
+  ~FakeCard() {
+    if (!dir.empty()) sh("umount " + dir);
+    if (!device.empty()) sh("losetup -d " + device);
+    if (server > 0) {
+      for (int i = 0; i < 50 && !sh("umount " + card); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ::waitpid(server, nullptr, 0);
+    }
+    remove_tree(root);
+  }
+};
+
+// Success means the card holds the fixed game: what a card did not keep is
+// refused before it gets its name, and --verify finds later what changed.
+TEST(Card, AGameTheCardDidNotKeepIsRefusedAndVerifyFindsAChangedByte) {
+  FakeCard good(48), bad(48);
+  if (good.dir.empty() || bad.dir.empty())
+    GTEST_SKIP() << good.why << bad.why;
+  const std::vector<uint8_t> game = image_from(R"(
+    size 0x400000
+    arm7 0x4000 0x1000
+    fnt 0x5000 0x40
+    fat 0x5040 0x10
+    banner 0x5100
+    used 0x380000
+    words 0x5040 0x6000 0x100000 0x100000 0x380000
+    fill 0x380088 0x400000 0xFF
+  )");
+  const std::vector<uint8_t> arm7 = replacement_binary(0x1234);
+  bool trimmed = false;
+  const std::vector<uint8_t> expected = reference_rebuild(game, arm7, &trimmed);
+  ToolFolder tool = tool_folder();
+  ASSERT_TRUE(write_bytes(tool.dir + "arm7.bin", arm7));
+  for (FakeCard* card : {&good, &bad})
+    ASSERT_TRUE(write_bytes(card->dir + "game.nds", game));
+  bad.trigger();
+  const std::string on_good = good.dir + "game.nds",
+                    fixed = good.dir + "game-arm7fixed.nds";
+
+  // Read back, the run reads the output once more from the card.
+  std::string output;
+  good.remount();
+  uint64_t before = good.bytes_read();
+  EXPECT_EQ(0, run_tool(tool.tool, {"--no-verify", on_good}, tool.dir, &output));
+  const uint64_t unverified = good.bytes_read() - before;
+  ASSERT_EQ(0, std::remove(fixed.c_str()));
+  good.remount();
+  bad.remount();
+  before = good.bytes_read();
+  EXPECT_EQ(1, run_tool(tool.tool, {on_good, bad.dir + "game.nds"}, tool.dir,
+                        &output));
+  EXPECT_GE(good.bytes_read() - before, unverified + expected.size());
+  EXPECT_TRUE(file_bytes(fixed) == expected);
+  // The card kept none of the new blocks: they read as zeros.
+  const size_t first_data = size_t(
+      std::find_if(expected.begin(), expected.end(), [](uint8_t b) { return b; }) -
+      expected.begin());
+  const std::string refusal =
+      named(message_read_back_differs, difference_text(first_data));
+  EXPECT_NE(std::string::npos, output.find(refusal)) << output;
+  EXPECT_NE(std::string::npos,
+            output.find(std::string(message_not_fixed) + bad.dir + "game.nds"))
+      << output;
+  bad.remount();
+  EXPECT_EQ((std::vector<std::string>{"game.nds", "lost+found"}),
+            list_dir(bad.dir));
+  EXPECT_TRUE(file_bytes(bad.dir + "game.nds") == game);
+
+  // Later, with the card put back: what it holds, and a byte it lost.
+  good.remount();
+  EXPECT_EQ(0, run_tool(tool.tool, {"--verify", on_good}, tool.dir, &output));
+  EXPECT_EQ(says({naming(message_verify_same, fixed),
+                  formatted(message_verify_count, size_t(1), size_t(1)).c_str()}),
+            output);
+  const int fd = ::open(fixed.c_str(), O_WRONLY);
+  const uint8_t changed = uint8_t(expected[0x234567] ^ 0x10);
+  EXPECT_EQ(1, ::pwrite(fd, &changed, 1, 0x234567));
+  ::fsync(fd);
+  ::close(fd);
+  good.remount();
+  EXPECT_EQ(1, run_tool(tool.tool, {"--verify", on_good}, tool.dir, &output));
+  EXPECT_NE(std::string::npos,
+            output.find(formatted(message_verify_differs, fixed.c_str(),
+                                  "0x00234567")))
+      << output;
+  remove_tree(tool.dir);
 }
 
 TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
