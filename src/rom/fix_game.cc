@@ -25,8 +25,8 @@ AddressWarning address_warning(const GameFacts& game,
 }
 
 // What the choice of a donor and the warnings go by, from the game as far
-// as it could be read; its version only `with_sdk`, since finding none
-// reads the whole ARM9 binary.
+// as it could be read; its version (or side) only `with_sdk`, since
+// finding none reads the whole ARM9 binary.
 GameFacts facts_of(const std::string& input_path, const OpenedGame& game,
                    bool with_sdk) {
   GameFacts facts;
@@ -42,6 +42,13 @@ GameFacts facts_of(const std::string& input_path, const OpenedGame& game,
         game.file.get(), game.size,
         header_u32(game.header, header_field::arm9_rom_offset),
         header_u32(game.header, header_field::arm9_size));
+  // A game's own ARM7 binary is built with its ARM9 binary's SDK.
+  if (with_sdk && !facts.sdk.known &&
+      game_header_has(game, header_field::arm7_size + 4))
+    facts.sdk.side = read_arm7_side(
+        game.file.get(), game.size,
+        header_u32(game.header, header_field::arm7_rom_offset),
+        header_u32(game.header, header_field::arm7_size));
   return facts;
 }
 
@@ -60,9 +67,12 @@ void say_warnings(const GameOutcome& outcome, const Replacement& replacement,
     status.message(formatted(message_address_warning, outcome.warning.donor,
                              outcome.warning.game));
   if (outcome.sdk_warning)
-    status.message(formatted(message_sdk5_warning,
-                             sdk_short_text(replacement.sdk).c_str(),
-                             sdk_short_text(game.sdk).c_str()));
+    status.message(formatted(
+        message_sdk5_warning,
+        replacement.from_donor ? message_donors_binary
+                               : replacement.name.c_str(),
+        sdk_as_built_text(replacement.sdk).c_str(),
+        sdk_as_built_text(game.sdk).c_str()));
 }
 
 // The game opened once for the choice of its donor, the checks and the
@@ -77,9 +87,11 @@ GameOutcome fix_or_check(const std::string& input_path,
   // every game's version, a refused one's too.
   if (!outcome.fixed() && !checking) return outcome;
   const OpenedGame game = open_game(input_path);
-  // --check says it; a donor's binary is chosen or warned of by it.
-  const bool with_sdk = checking || replacements.several ||
-                        replacements.choices.front().from_donor;
+  // --check says it; a donor's binary, or one whose side of SDK 5 is
+  // known, is chosen or warned of by it.
+  const Replacement& first = replacements.choices.front();
+  const bool with_sdk = checking || replacements.several || first.from_donor ||
+                        sdk5_side(first.sdk) != Sdk5Side::unknown;
   const GameFacts facts = facts_of(input_path, game, with_sdk);
   if (!outcome.fixed()) {
     say_game(game, facts, status);
@@ -101,8 +113,7 @@ GameOutcome fix_or_check(const std::string& input_path,
     return outcome;
   }
   outcome.warning = address_warning(facts, *replacement);
-  outcome.sdk_warning =
-      replacement->from_donor && across_sdk5(replacement->sdk, facts.sdk);
+  outcome.sdk_warning = across_sdk5(replacement->sdk, facts.sdk);
   say_warnings(outcome, *replacement, facts, status);
   // Before the free space is measured, so what they held counts as free.
   clear_leftovers(run, outcome.output_path, status);

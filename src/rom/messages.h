@@ -47,6 +47,11 @@ inline constexpr char message_sdk_long[] = "SDK %u.%u (0x%08X)";
 inline constexpr char message_sdk_short[] = "SDK %u.%u";
 inline constexpr char message_built_with[] = "built with %s";
 inline constexpr char message_no_sdk[] = "no SDK version";
+// The side of SDK 5 of an ARM7 binary that shows no version: in a sentence
+// ("built with %s"), and in passing ("(%s)").
+inline constexpr char message_side_before[] = "an SDK before 5";
+inline constexpr char message_side_before_short[] = "before SDK 5";
+inline constexpr char message_side_from_sdk5[] = "SDK 5 or later";
 inline constexpr char message_arm7_of[] = "the arm7 binary of %s";
 // --check: the replacement once, then each game's version.
 inline constexpr char message_check_replacement[] = "Replacement: %s, %s.\n\n";
@@ -56,11 +61,13 @@ inline constexpr char message_check_dsi_arm7[] =
     "built together with it, stays, so in DSi mode the fixed game may not "
     "start.\n\n";
 // The system's shared data moved with SDK 5: a binary from the other side
-// reads and writes the wrong addresses.
+// reads and writes the wrong addresses. Named first is the binary: a
+// donor's (`message_donors_binary`), or arm7.bin as the user knows it.
 inline constexpr char message_sdk5_warning[] =
-    "Warning: the donor's arm7 binary was built with %s, the game with %s; "
-    "from SDK 5 on the system's shared data lies elsewhere in memory, so the "
-    "fixed game may not start!\n\n";
+    "Warning: %s was built with %s, the game with %s; from SDK 5 on the "
+    "system's shared data lies elsewhere in memory, so the fixed game may "
+    "not start!\n\n";
+inline constexpr char message_donors_binary[] = "the donor's arm7 binary";
 // The donor picked for a game from several: its file name, its version.
 inline constexpr char message_using_donor[] =
     "Using the arm7 binary of %s (%s).\n\n";

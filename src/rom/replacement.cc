@@ -33,6 +33,11 @@ Failure look_at_replacement(const std::string& path, const std::string& name,
       replacement->sdk = read_sdk_version(file.get(), donor.file_size,
                                           donor.arm9_rom_offset,
                                           donor.arm9_size);
+    // The donor's own ARM7 binary tells its side where no version does.
+    if (as_donor == Failure::none && !replacement->sdk.known)
+      replacement->sdk.side =
+          read_arm7_side(file.get(), donor.file_size, donor.arm7_rom_offset,
+                         donor.arm7_size);
     replacement->size_known = as_donor == Failure::none;
     replacement->size = donor.arm7_size;
     return as_donor;
@@ -42,7 +47,10 @@ Failure look_at_replacement(const std::string& path, const std::string& name,
     return Failure::whole_image_as_binary;
   }
   replacement->size_known = file && file_size(file.get(), &replacement->size);
-  return replacement->size_known ? Failure::none : Failure::arm7_unreadable;
+  if (!replacement->size_known) return Failure::arm7_unreadable;
+  replacement->sdk.side =
+      read_arm7_side(file.get(), replacement->size, 0, replacement->size);
+  return Failure::none;
 }
 
 bool replacement_taken(const Replacement& replacement) {

@@ -11,16 +11,22 @@
 namespace {
 
 // How well `donor` fits `game`; the smaller, the better, up to the name.
-std::tuple<int, int, int, uint64_t, int> fit(const Replacement& donor,
-                                             const GameFacts& game) {
-  const bool both_known = donor.sdk.known && game.sdk.known;
-  const int side =
-      !both_known ? 1 : from_sdk5_on(donor.sdk) == from_sdk5_on(game.sdk) ? 0 : 2;
+std::tuple<int, int, int, int, uint64_t, int> fit(const Replacement& donor,
+                                                  const GameFacts& game) {
+  const Sdk5Side donor_side = sdk5_side(donor.sdk), game_side = sdk5_side(game.sdk);
+  const int side = donor_side == Sdk5Side::unknown ||
+                           game_side == Sdk5Side::unknown
+                       ? 1
+                   : donor_side == game_side ? 0
+                                             : 2;
   const int addresses = game.addresses_known &&
                                 donor.donor.entry == game.addresses.entry &&
                                 donor.donor.ram == game.addresses.ram
                             ? 0
                             : 1;
+  // A known version tells more than a side alone.
+  const int exact = donor.sdk.known ? 0 : 1;
+  const bool both_known = donor.sdk.known && game.sdk.known;
   const int major =
       both_known && donor.sdk.major() == game.sdk.major() ? 0 : 1;
   uint64_t distance = UINT64_MAX;
@@ -31,7 +37,7 @@ std::tuple<int, int, int, uint64_t, int> fit(const Replacement& donor,
                    : game.sdk.value - donor.sdk.value;
     newer = donor.sdk.value > game.sdk.value ? 1 : 0;
   }
-  return {side, addresses, major, distance, newer};
+  return {side, addresses, exact, major, distance, newer};
 }
 
 }  // namespace

@@ -35,10 +35,11 @@ struct GameFacts {
 
 /// The index in `donors` of the best donor for `game`, or -1 where there
 /// is none but the game itself. Ranked, in this order: the game's side of
-/// SDK 5, then donors whose side or the game's is not known, then the
-/// other side; ARM7 addresses equal to the game's; the same major version;
-/// the smallest distance between the two versions, the older donor on a
-/// tie; the file name, ignoring case.
+/// SDK 5 (from the versions, or where one is missing its ARM7 binary's
+/// side), then donors whose side or the game's is not known, then the
+/// other side; ARM7 addresses equal to the game's; a known version before
+/// a side alone; the same major version; the smallest distance between the
+/// two versions, the older donor on a tie; the file name, ignoring case.
 int best_donor(const std::vector<Replacement>& donors, const GameFacts& game);
 
 /// Looks at every file of `paths` as a donor, each known in messages as

@@ -15,6 +15,10 @@ namespace {
 constexpr uint32_t kSignatureFirst = 0xDEC00621;
 constexpr uint32_t kSignatureSecond = 0x2106C0DE;
 constexpr uint32_t kFooterSize = 12;
+// The windows of an ARM7 binary that tell its side of SDK 5: its start
+// code, and its autoload table at its end.
+constexpr size_t kArm7HeadWindow = 0x800;
+constexpr size_t kArm7TailWindow = 0x80;
 // The scan reads the binary in pieces of this size, each overlapping the
 // one before by enough to hold a set of parameters that straddles them.
 constexpr size_t kScanPiece = 64 * 1024;
@@ -86,12 +90,51 @@ SdkVersion read_sdk_version(std::FILE* image, uint64_t image_size,
   return SdkVersion();
 }
 
+Sdk5Side read_arm7_side(std::FILE* file, uint64_t file_size,
+                        uint64_t arm7_offset, uint64_t arm7_size) {
+  struct Window {
+    uint64_t start;  // from the binary's start, a multiple of 4
+    uint64_t length;
+    uint32_t before[2];
+    uint32_t from_sdk5[2];
+  };
+  const uint64_t tail_start =
+      arm7_size > kArm7TailWindow ? (arm7_size - kArm7TailWindow) / 4 * 4 : 0;
+  const Window windows[] = {
+      {0, std::min<uint64_t>(arm7_size, kArm7HeadWindow),
+       {0x027FFFFA, 0x027FFFFA}, {0x02FFFFFA, 0x3381C0DE}},
+      {tail_start, arm7_size - tail_start,
+       {0x027C0000, 0x027E0000}, {0x02FE0000, 0x02FE0000}},
+  };
+  bool before = false, from_sdk5 = false;
+  uint8_t bytes[kArm7HeadWindow];
+  for (const Window& w : windows) {
+    if (!file || arm7_offset + w.start + w.length > file_size ||
+        read_exact(file, arm7_offset + w.start, bytes, size_t(w.length)) !=
+            io_ok)
+      return Sdk5Side::unknown;
+    for (size_t at = 0; at + 4 <= w.length; at += 4) {
+      const uint32_t word = load_u32le(bytes + at);
+      before = before || word == w.before[0] || word == w.before[1];
+      from_sdk5 = from_sdk5 || word == w.from_sdk5[0] || word == w.from_sdk5[1];
+    }
+  }
+  if (before == from_sdk5) return Sdk5Side::unknown;
+  return before ? Sdk5Side::before : Sdk5Side::from_sdk5;
+}
+
+Sdk5Side sdk5_side(const SdkVersion& version) {
+  if (!version.known) return version.side;
+  return version.major() >= 5 ? Sdk5Side::from_sdk5 : Sdk5Side::before;
+}
+
 bool from_sdk5_on(const SdkVersion& version) {
-  return version.known && version.major() >= 5;
+  return sdk5_side(version) == Sdk5Side::from_sdk5;
 }
 
 bool across_sdk5(const SdkVersion& donor, const SdkVersion& game) {
-  return donor.known && game.known && from_sdk5_on(donor) != from_sdk5_on(game);
+  const Sdk5Side a = sdk5_side(donor), b = sdk5_side(game);
+  return a != Sdk5Side::unknown && b != Sdk5Side::unknown && a != b;
 }
 
 std::string sdk_long_text(const SdkVersion& version) {
@@ -100,11 +143,24 @@ std::string sdk_long_text(const SdkVersion& version) {
 }
 
 std::string sdk_short_text(const SdkVersion& version) {
-  if (!version.known) return message_no_sdk;
-  return formatted(message_sdk_short, version.major(), version.minor());
+  if (version.known)
+    return formatted(message_sdk_short, version.major(), version.minor());
+  switch (version.side) {
+    case Sdk5Side::before: return message_side_before_short;
+    case Sdk5Side::from_sdk5: return message_side_from_sdk5;
+    case Sdk5Side::unknown: break;
+  }
+  return message_no_sdk;
+}
+
+std::string sdk_as_built_text(const SdkVersion& version) {
+  if (!version.known && version.side == Sdk5Side::before)
+    return message_side_before;
+  return sdk_short_text(version);
 }
 
 std::string sdk_built_with_text(const SdkVersion& version) {
-  return version.known ? named(message_built_with, sdk_long_text(version))
-                       : std::string(message_no_sdk);
+  if (version.known) return named(message_built_with, sdk_long_text(version));
+  if (version.side == Sdk5Side::unknown) return message_no_sdk;
+  return named(message_built_with, sdk_as_built_text(version));
 }

@@ -302,9 +302,15 @@
 
   state.reading++;
   settle();
+  // A remembered binary's version is read again, as the games will take it.
   store('readonly', function (s) { return s.get('current'); }).then(function (r) {
+    r = remembered(r);
+    return r ? ask({type: 'describe', replacement: r}, 'described').then(function (reply) {
+      return reply ? reply.replacement : r;
+    }) : null;
+  }).then(function (r) {
     state.reading--;
-    if (!state.picked) state.replacement = remembered(r);
+    if (!state.picked) state.replacement = r;
     settle();
   });
 })();

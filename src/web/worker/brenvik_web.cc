@@ -109,8 +109,10 @@ EMSCRIPTEN_KEEPALIVE void brenvik_clear_replacements(int several) {
 
 /// Adds the binary stored at `arm7_file`, picked as the file `name`, to
 /// the replacements: a donor's (`from_donor`) built for `entry` and `ram`
-/// with the SDK version `sdk` where `sdk_known`, or a bare binary.
-EMSCRIPTEN_KEEPALIVE void brenvik_add_replacement(const char* arm7_file,
+/// with the SDK version `sdk` where `sdk_known`, or a bare binary; where
+/// no version is known, the binary's side of SDK 5 is read from it. Returns
+/// its version as the messages write it: {"built", "version"}.
+EMSCRIPTEN_KEEPALIVE const char* brenvik_add_replacement(const char* arm7_file,
                                                   const char* name,
                                                   int from_donor,
                                                   uint32_t entry, uint32_t ram,
@@ -123,7 +125,18 @@ EMSCRIPTEN_KEEPALIVE void brenvik_add_replacement(const char* arm7_file,
   if (from_donor) replacement.name = kArm7Name;
   replacement.donor = {entry, ram};
   replacement.sdk = {sdk_known != 0, sdk};
+  // A binary remembered from an earlier visit tells its side too.
+  if (!replacement.sdk.known) {
+    FilePtr binary(open_for_reading(arm7_file), std::fclose);
+    uint64_t size = 0;
+    if (binary && file_size(binary.get(), &size))
+      replacement.sdk.side = read_arm7_side(binary.get(), size, 0, size);
+  }
+  taken = formatted("{\"built\": \"%s\", \"version\": \"%s\"}",
+                    sdk_built_with_text(replacement.sdk).c_str(),
+                    sdk_short_text(replacement.sdk).c_str());
   replacements.choices.push_back(std::move(replacement));
+  return taken.c_str();
 }
 
 /// A batch of `count` games, numbered when there is more than one.

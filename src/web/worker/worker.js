@@ -17,6 +17,10 @@
 //          files that could not be used are left out, each said why.
 //          Several files are several donors, of which each game takes the
 //          one that fits it best.
+//   {type: 'describe', id, replacement}
+//       -> {type: 'described', id, replacement}
+//          the remembered replacement with each choice's built and version
+//          read again from its binary, as the games will take it
 //   {type: 'begin', id, count}  -> {type: 'begun', id}     (starts a batch)
 //   {type: 'fix', id, file, size, replacement}
 //       -> {type: 'fixed', id, name, blob, wasmBytes}   (blob null: not fixed)
@@ -362,10 +366,12 @@ function placeReplacement(replacement) {
   replacement.choices.forEach(function (choice, i) {
     var file = '/arm7-' + i + '.bin';
     FS.writeFile(file, choice.bytes);
-    Module.ccall('brenvik_add_replacement', null,
-                 ['string', 'string', 'number', 'number', 'number', 'number', 'number'],
-                 [file, choice.name, choice.kind === 'donor' ? 1 : 0, choice.entry >>> 0,
-                  choice.ram >>> 0, choice.sdk === null ? 0 : 1, (choice.sdk || 0) >>> 0]);
+    var texts = JSON.parse(Module.ccall('brenvik_add_replacement', 'string',
+        ['string', 'string', 'number', 'number', 'number', 'number', 'number'],
+        [file, choice.name, choice.kind === 'donor' ? 1 : 0, choice.entry >>> 0,
+         choice.ram >>> 0, choice.sdk === null ? 0 : 1, (choice.sdk || 0) >>> 0]));
+    choice.built = texts.built;
+    choice.version = texts.version;
   });
 }
 
@@ -432,6 +438,10 @@ var handlers = {
       postMessage({type: 'replacement', id: request.id,
                    replacement: {several: several, choices: choices}});
     });
+  },
+  describe: function (request) {
+    placeReplacement(request.replacement);
+    postMessage({type: 'described', id: request.id, replacement: request.replacement});
   },
   begin: function (request) {
     if (batch) Module._brenvik_finish_batch(batch);  // one the page gave up
