@@ -618,6 +618,39 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
   EXPECT_EQ(says({message_place_source}), output);
   EXPECT_EQ(tool_files, list_dir(folder.dir));
 
+  // --verify compares what a run wrote, one line a game, and writes
+  // nothing: a donor's binary is read where it lies, with no scratch file.
+  ASSERT_TRUE(write_bytes(games + "fresh.nds", image_from(kSampleGame)));
+  EXPECT_EQ(1, run_tool(folder.tool,
+                        {"--verify", "--arm7", games + "bin", games + "game.nds",
+                         games + "-x.nds", games + "fresh.nds",
+                         games + "broken.nds"},
+                        folder.dir, &output));
+  const size_t differs = output.find(
+      games + "-x-arm7fixed.nds differs from the fixed game at byte 0x");
+  EXPECT_NE(std::string::npos, differs) << output;
+  EXPECT_EQ(
+      says({("[1/4] " + games + "game.nds\n\n").c_str(),
+            naming(message_verify_same, games + "game-arm7fixed.nds"),
+            ("[2/4] " + games + "-x.nds\n\n").c_str(),
+            output.substr(differs, output.find("\n\n", differs) + 2 - differs)
+                .c_str(),
+            ("[3/4] " + games + "fresh.nds\n\n").c_str(),
+            naming(message_verify_missing, games + "fresh-arm7fixed.nds"),
+            ("[4/4] " + games + "broken.nds\n\n").c_str(),
+            failure_text(part_banner.in_replaced_stretch),
+            "1 of 4 outputs hold exactly the fixed game.\n\n"}),
+      output);
+  EXPECT_EQ(0, run_tool(folder.tool, {"--verify", "--donor", donor,
+                                      games + "-x.nds"},
+                        folder.dir, &output, "TMPDIR=" + games + "none"));
+  EXPECT_EQ(says({naming(message_verify_same, games + "-x-arm7fixed.nds"),
+                  "1 of 1 outputs hold exactly the fixed game.\n\n"}),
+            output);
+  ASSERT_TRUE(remove_file(games + "fresh.nds"));
+  EXPECT_EQ(before, list_dir(games));
+  EXPECT_EQ(tool_files, list_dir(folder.dir));
+
   // What is not an option, or not a usable one.
   struct Case {
     std::vector<std::string> args;
@@ -640,6 +673,14 @@ TEST(Driver, OptionsNameTheReplacementForOneRunAndCheckWithoutWriting) {
       {{"--donor=a", "--donors", "b", "g.nds"},
        2,
        formatted(message_options_conflict, "--donor", "--donors") +
+           message_usage},
+      {{"--verify", "--no-verify", "g.nds"},
+       2,
+       formatted(message_options_conflict, "--verify", "--no-verify") +
+           message_usage},
+      {{"--check", "--verify", "g.nds"},
+       2,
+       formatted(message_options_conflict, "--verify", "--check") +
            message_usage},
       {{"--arm7", games + "none", "g.nds"},
        1,
@@ -836,6 +877,31 @@ TEST(Driver, SeveralDonorsEachGameTakesTheOneThatFitsAndSdk5IsWarnedOf) {
                                   "Replacement: arm7.bin, no SDK version.\n\n"})))
       << output;
   remove_file(folder.dir + "donor.nds");
+
+  // A bare arm7.bin tells its side of SDK 5 by its start code, and is
+  // warned of across it, in --check and in the run.
+  std::vector<uint8_t> side5 = replacement_binary(0x300);
+  store_u32le(side5.data() + 0x20, 0x02FFFFFA);
+  ASSERT_TRUE(write_bytes(folder.dir + "arm7.bin", side5));
+  const std::string bare_warning =
+      "Warning: arm7.bin was built with SDK 5 or later, the game with SDK "
+      "4.2; from SDK 5 on the system's shared data lies elsewhere in memory, "
+      "so the fixed game may not start!\n\n";
+  EXPECT_EQ(0, run_tool(folder.tool, {"--check", "g42.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(0u, output.find(says(
+                    {"Replacement: arm7.bin, built with SDK 5 or later.\n\n",
+                     "Game: built with SDK 4.2 (0x04027531).\n\n",
+                     bare_warning.c_str()})))
+      << output;
+  EXPECT_EQ(0, run_tool(folder.tool, {"g50.nds", "g42.nds"}, folder.dir,
+                        &output));
+  EXPECT_EQ(says({"[1/2] g50.nds\n\n", fixed.c_str(), "[2/2] g42.nds\n\n",
+                  bare_warning.c_str(), fixed.c_str(),
+                  "2 of 2 games fixed.\n\n", "With warnings:\ng42.nds\n\n"}),
+            output);
+  remove_file(folder.dir + "g42-arm7fixed.nds");
+  remove_file(folder.dir + "g50-arm7fixed.nds");
   remove_file(folder.dir + "arm7.bin");
 
   // A folder with no donor that can serve ends the run; an empty donors

@@ -1034,6 +1034,13 @@ TEST(Faults, WhatAnInterruptedRunLeftIsClearedByTheNextAndNothingElse) {
                                       .c_str()})))
       << output;
   EXPECT_EQ(before, list_dir(folder.dir));
+  // A folder is looked at once in a run, however many games it holds.
+  EXPECT_EQ(0, run_tool(folder.tool, {"--check", "game.nds", "game.nds"},
+                        folder.dir, &output));
+  const std::string would = formatted(message_leftover_would_remove,
+                                      leftover.c_str(), "12 KiB");
+  EXPECT_EQ(output.find(would), output.rfind(would)) << output;
+  EXPECT_NE(std::string::npos, output.find(would)) << output;
 
   // The run removes it, and says so before it rebuilds.
   EXPECT_EQ(0, run_tool(folder.tool, {"game.nds"}, folder.dir, &output));

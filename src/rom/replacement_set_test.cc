@@ -9,21 +9,24 @@
 
 namespace {
 
-// A donor named `name` of `version` (0: none), built for `ram`.
+// A donor named `name` of `version` (0: none, but its side), built for
+// `ram`.
 Replacement donor(const std::string& name, uint32_t version,
-                  uint32_t ram = 0x37F8000) {
+                  uint32_t ram = 0x37F8000,
+                  Sdk5Side side = Sdk5Side::unknown) {
   Replacement r;
   r.path = r.source_name = name;
   r.donor_image = r.from_donor = true;
-  r.sdk = {version != 0, version};
+  r.sdk = {version != 0, version, side};
   r.donor = {ram, ram};
   return r;
 }
 
 std::string chosen(const std::vector<Replacement>& donors, uint32_t version,
-                   uint32_t ram = 0x37F8000) {
+                   uint32_t ram = 0x37F8000,
+                   Sdk5Side side = Sdk5Side::unknown) {
   GameFacts game;
-  game.sdk = {version != 0, version};
+  game.sdk = {version != 0, version, side};
   game.addresses_known = true;
   game.addresses = {ram, ram};
   const int best = best_donor(donors, game);
@@ -88,6 +91,23 @@ TEST(ReplacementSet, EachGameTakesTheDonorThatFitsItBest) {
   named_alike.push_back(donor("A.nds", 0x04000000));
   EXPECT_EQ("A.nds", chosen(named_alike, 0x04000000));
   EXPECT_EQ("none", chosen({}, 0x04000000));
+
+  // A side counts where a version is missing, on either part; a donor
+  // known by its side alone comes after the known versions of that side
+  // and alike addresses.
+  const uint32_t ram = 0x37F8000;
+  std::vector<Replacement> sides;
+  sides.push_back(donor("a side 5.nds", 0, ram, Sdk5Side::from_sdk5));
+  sides.push_back(donor("b side 4.nds", 0, ram, Sdk5Side::before));
+  sides.push_back(donor("c41.nds", 0x04010000, 0x2380000));
+  sides.push_back(donor("d50.nds", 0x05000000, ram));
+  EXPECT_EQ("d50.nds", chosen(sides, 0x05010000));
+  EXPECT_EQ("b side 4.nds", chosen(sides, 0x04010000));
+  EXPECT_EQ("c41.nds", chosen(sides, 0x04010000, 0x2380000));
+  EXPECT_EQ("b side 4.nds", chosen(sides, 0, ram, Sdk5Side::before));
+  sides.erase(sides.begin() + 3);
+  EXPECT_EQ("a side 5.nds", chosen(sides, 0x05010000));
+  EXPECT_EQ("a side 5.nds", chosen(sides, 0, ram, Sdk5Side::from_sdk5));
 }
 
 // Several donors in a run: the game itself is never its own donor, a donor

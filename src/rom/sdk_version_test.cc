@@ -99,6 +99,62 @@ TEST(SdkVersion, OnlyRealModuleParametersGiveAVersion) {
   remove_tree(dir);
 }
 
+// The side of SDK 5 of an ARM7 binary of 0x1000 bytes at 0x1000: its
+// first 0x800 bytes and its last 0x80, at 4-byte steps from its start.
+TEST(SdkVersion, AnArm7BinaryTellsItsSideByWordsInItsWindowsOnly) {
+  const std::string dir = make_scratch_dir();
+  const std::string game = "size 0x4000\narm7 0x1000 0x1000\n";
+  const Sdk5Side before = Sdk5Side::before, from5 = Sdk5Side::from_sdk5,
+                 none = Sdk5Side::unknown;
+  struct Case {
+    const char* name;
+    std::string description;
+    Sdk5Side side;
+    uint32_t arm7_size = 0x1000;
+  } cases[] = {
+      {"no words", game, none},
+      {"relocation word before 5", game + "words 0x1100 0x027FFFFA", before},
+      {"relocation word from 5 on, last in its window",
+       game + "words 0x17FC 0x02FFFFFA", from5},
+      {"the marker", game + "words 0x1010 0x3381C0DE", from5},
+      {"past the start window", game + "words 0x1800 0x02FFFFFA", none},
+      {"not at a 4-byte step", game + "words 0x1102 0x027FFFFA", none},
+      {"autoload of SDK 2.0", game + "words 0x1F80 0x027C0000", before},
+      {"autoload before 5", game + "words 0x1FFC 0x027E0000", before},
+      {"autoload of the DSi era", game + "words 0x1FC0 0x02FE0000", from5},
+      {"in front of the end window", game + "words 0x1F7C 0x02FE0000", none},
+      {"both sides at once",
+       game + "words 0x1100 0x027FFFFA\nwords 0x1FC0 0x02FE0000", none},
+      {"module parameters only",
+       game + "words 0x1200 0xDEC00621 0x2106C0DE", none},
+      {"module parameters beside the word",
+       game + "words 0x1200 0xDEC00621 0x2106C0DE 0x027FFFFA", before},
+      {"a short binary read as far as it goes",
+       "size 0x4000\narm7 0x1000 0x42\nwords 0x1020 0x02FE0000", from5, 0x42},
+      {"a binary past the end of the file",
+       "size 0x1400\narm7 0x1000 0x1000\nwords 0x1100 0x027FFFFA", none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> image = image_from(c.description);
+    ASSERT_TRUE(write_bytes(dir + "image.nds", image));
+    FilePtr file(open_for_reading(dir + "image.nds"), std::fclose);
+    EXPECT_EQ(c.side, read_arm7_side(file.get(), image.size(), 0x1000,
+                                     c.arm7_size));
+  }
+  const std::string data = real_data_dir();
+  for (const char* name : {"nitrofs.nds", "slot1launch.nds"}) {
+    if (data.empty()) break;
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> image = file_bytes(data + name);
+    FilePtr file(open_for_reading(data + name), std::fclose);
+    EXPECT_EQ(none, read_arm7_side(file.get(), image.size(),
+                                   load_u32le(image.data() + 0x30),
+                                   load_u32le(image.data() + 0x3C)));
+  }
+  remove_tree(dir);
+}
+
 TEST(SdkVersion, IsShownAsMajorDotMinorAndComparedAcrossSdk5) {
   const SdkVersion v41 = {true, 0x04010000}, v50 = {true, 0x05003001},
                    v42 = {true, 0x04027531}, unknown;
@@ -109,4 +165,15 @@ TEST(SdkVersion, IsShownAsMajorDotMinorAndComparedAcrossSdk5) {
   EXPECT_FALSE(across_sdk5(v41, v42));
   EXPECT_FALSE(across_sdk5(unknown, v50));
   EXPECT_FALSE(across_sdk5(v50, unknown));
+  // A side stands in for a version only where none is known.
+  const SdkVersion side5 = {false, 0, Sdk5Side::from_sdk5},
+                   side4 = {false, 0, Sdk5Side::before},
+                   v42_side5 = {true, 0x04027531, Sdk5Side::from_sdk5};
+  EXPECT_TRUE(across_sdk5(side5, v42));
+  EXPECT_TRUE(across_sdk5(side4, side5));
+  EXPECT_FALSE(across_sdk5(v42_side5, v41));
+  EXPECT_EQ("before SDK 5", sdk_short_text(side4));
+  EXPECT_EQ("built with an SDK before 5", sdk_built_with_text(side4));
+  EXPECT_EQ("built with SDK 5 or later", sdk_built_with_text(side5));
+  EXPECT_EQ("built with SDK 4.2 (0x04027531)", sdk_built_with_text(v42_side5));
 }
