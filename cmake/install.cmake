@@ -1,18 +1,13 @@
 # What `cmake --install` puts where, and the archives `cpack` makes of it.
 #
 # On Windows everything goes into one folder, as users unpack it: the exe,
-# README.txt (the README's part for users, with CRLF line ends) and
-# LICENSE.txt. Elsewhere the usual tree: bin/brenvik, the README and the
-# licence under share/doc/brenvik, the man page under share/man/man1.
+# README.txt (the manual, under a short header naming the version, with
+# CRLF line ends) and LICENSE.txt. Elsewhere the usual tree: bin/brenvik,
+# the README, the manual and the licence under share/doc/brenvik, the man
+# page under share/man/man1.
 if(WIN32)
-  # The part of README.md for users ends at this line.
-  set(user_part_end "<!-- end of the part for users -->")
-  file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
-  string(FIND "${readme}" "${user_part_end}" user_part_length)
-  if(user_part_length LESS 0)
-    message(FATAL_ERROR "README.md lacks the line ${user_part_end}")
-  endif()
-  string(SUBSTRING "${readme}" 0 ${user_part_length} readme)
+  file(READ ${PROJECT_SOURCE_DIR}/doc/manual.md manual)
+  set(readme "Brenvik ${PROJECT_VERSION}\n\n${manual}")
   file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
   foreach(text readme license)
     string(REPLACE "\r\n" "\n" ${text} "${${text}}")
@@ -21,7 +16,7 @@ if(WIN32)
   file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${readme}")
   file(WRITE ${PROJECT_BINARY_DIR}/LICENSE.txt "${license}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-               ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE)
+               ${PROJECT_SOURCE_DIR}/doc/manual.md ${PROJECT_SOURCE_DIR}/LICENSE)
 
   install(TARGETS brenvik RUNTIME DESTINATION .)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt
@@ -33,7 +28,8 @@ else()
   configure_file(${PROJECT_SOURCE_DIR}/doc/brenvik.1.in
                  ${PROJECT_BINARY_DIR}/brenvik.1 @ONLY)
   install(TARGETS brenvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/doc/manual.md
+                ${PROJECT_SOURCE_DIR}/LICENSE
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${PROJECT_BINARY_DIR}/brenvik.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # What `cmake --install` and `cpack -G TGZ` give a Linux user:
 #   install_check.sh BUILD_DIR WORK_DIR VERSION
-# The installed tree holds exactly the tool, its README and licence and its
-# man page; the man page renders without a warning; the installed tool
+# The installed tree holds exactly the tool, its README, manual and licence
+# and its man page; the man page renders without a warning; the installed tool
 # runs; the archive holds the same tree.
 set -u
 build=$1
@@ -15,6 +15,7 @@ source "$(dirname "$0")/checks.sh"
 expected_tree='./bin/brenvik
 ./share/doc/brenvik/LICENSE
 ./share/doc/brenvik/README.md
+./share/doc/brenvik/manual.md
 ./share/man/man1/brenvik.1'
 
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1
@@ -31,6 +32,7 @@ for heading in NAME SYNOPSIS DESCRIPTION FILES "EXIT STATUS" EXAMPLES; do
   expect "the man page has $heading" grep -q "^$heading" <(col -b <"$work/man.txt")
 done
 expect "the man page names the version" grep -q "Brenvik $version" "$work/man.txt"
+expect "the man page names the manual" grep -q "manual.md" <(col -b <"$work/man.txt")
 
 "$work/prefix/bin/brenvik" </dev/null >"$work/usage.txt" 2>&1
 expect "the installed tool runs: usage, exit 1" test $? = 1

@@ -5,12 +5,15 @@
 //   test_image_tool fields BEFORE AFTER   (the header fields side by side)
 //   test_image_tool rebuild GAME ARM7 OUT (the literal rebuild, as an oracle
 //                                          for end-to-end runs)
+//   test_image_tool failures              (each failure's text, one a line,
+//                                          for the check of the manual)
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "reference_rebuild.h"
 #include "rom/cartridge_header.h"
+#include "rom/messages.h"
 #include "test_image.h"
 
 namespace {
@@ -103,6 +106,15 @@ int rebuild(const std::string& game_path, const std::string& arm7_path,
                                                                          : 1;
 }
 
+int failures() {
+  for (size_t i = 1; i < size_t(Failure::count); ++i) {
+    std::string text = failure_text(Failure(i));
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::printf("%s\n", text.c_str());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,10 +125,12 @@ int main(int argc, char** argv) {
   if (args.size() == 4 && args[1] == "fields") return fields(args[2], args[3]);
   if (args.size() == 5 && args[1] == "rebuild")
     return rebuild(args[2], args[3], args[4]);
+  if (args.size() == 2 && args[1] == "failures") return failures();
   std::fprintf(stderr,
                "usage: test_image_tool make DESCRIPTION IMAGE\n"
                "       test_image_tool samples GAME DONOR\n"
                "       test_image_tool fields BEFORE AFTER\n"
-               "       test_image_tool rebuild GAME ARM7 OUT\n");
+               "       test_image_tool rebuild GAME ARM7 OUT\n"
+               "       test_image_tool failures\n");
   return 2;
 }

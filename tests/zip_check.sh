@@ -2,7 +2,8 @@
 # The zip Windows users download, as they would use it:
 #   zip_check.sh BUILD_DIR WORK_DIR VERSION TEST_IMAGE_TOOL_EXE WINE_COMMAND...
 # `cpack -G ZIP` makes brenvik-VERSION-win64.zip holding one folder with
-# brenvik.exe, README.txt (CRLF) and LICENSE.txt, nothing else; the exe
+# brenvik.exe, README.txt (the manual, CRLF) and LICENSE.txt, nothing else;
+# the exe
 # carries its version; unpacked, it fixes a game with a donor beside it.
 set -u
 build=$1
@@ -32,8 +33,10 @@ dir=$work/unpacked/$folder
 crlf_lines() { grep -c $'\r$' "$1"; }
 expect "README.txt has Windows line ends" \
   test "$(crlf_lines "$dir/README.txt")" = "$(wc -l <"$dir/README.txt")"
-expect "README.txt ends with the part for users" \
-  test -z "$(grep -e '## Building' -e 'end of the part for users' "$dir/README.txt")"
+expect "README.txt opens with the version" \
+  test "$(head -n 1 "$dir/README.txt")" = "Brenvik $version"$'\r'
+expect "README.txt is the manual, messages and all" \
+  test "$(tr -d '\r' <"$dir/README.txt" | tail -n +3)" = "$(cat "$(dirname "$0")/../doc/manual.md")"
 expect "LICENSE.txt has Windows line ends" \
   test "$(crlf_lines "$dir/LICENSE.txt")" = "$(wc -l <"$dir/LICENSE.txt")"
 strings -el "$dir/brenvik.exe" >"$work/strings.txt"
