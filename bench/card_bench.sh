@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The tool against `cp` followed by `sync` of the copy, on an exFAT card
 # image mounted through exfat-fuse, as users fix games on their SD card:
-#   card_bench.sh TOOL TEST_IMAGE_TOOL WORK_DIR [PAIRS]
+#   card_bench.sh TOOL TEST_IMAGE_TOOL WORK_DIR [PAIRS [TOOL_OPTION]]
 # Needs root (a loop device and FUSE). Prints the median ratio of wall
 # times and its range.
 set -euo pipefail
-tool=$1 image_tool=$2 work=$3 pairs=${4:-9}
+tool=$1 image_tool=$2 work=$3 pairs=${4:-9} options=(${5:-})
 rm -rf "$work" && mkdir -p "$work/card"
 truncate -s 128M "$work/card.img"
 device=$(losetup -f --show "$work/card.img")
@@ -40,7 +40,7 @@ for ((i = -1; i < pairs; i++)); do  # round -1 is the warm-up
   rm -f "$card/game-arm7fixed.nds" "$card/copy.nds"
   sync
   start=$(now)
-  (cd "$card" && ./brenvik game.nds </dev/null >/dev/null)
+  (cd "$card" && ./brenvik "${options[@]}" game.nds </dev/null >/dev/null)
   middle=$(now)
   cp --reflink=never "$card/game.nds" "$card/copy.nds" && sync "$card/copy.nds"
   end=$(now)
@@ -52,5 +52,6 @@ done
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
 low=$(printf '%s\n' "${ratios[@]}" | sort -g | head -n 1)
 high=$(printf '%s\n' "${ratios[@]}" | sort -g | tail -n 1)
-printf '| exFAT card (exfat-fuse), 17 MB game | %.3f s | %.3f s (cp + sync) | %.2fx (%.2f-%.2f) | %d pairs |\n' \
+printf '| exFAT card (exfat-fuse), 17 MB game %s' "${options[*]}"
+printf ' | %.3f s | %.3f s (cp + sync) | %.2fx (%.2f-%.2f) | %d pairs |\n' \
   "$(median "${mine[@]}")" "$(median "${theirs[@]}")" "$(median "${ratios[@]}")" "$low" "$high" "$pairs"

@@ -667,6 +667,19 @@ def small_batches(engine, origin, url):
             browser.run_batch(games['g50.nds'])
             assert ("Warning: the donor's arm7 binary was built with SDK 4.1, the game with "
                     "SDK 5.0;") in browser.text('log')
+            # A bare binary tells its side of SDK 5 by its start code, also
+            # when it is remembered from an earlier visit.
+            bare = os.path.join(folder, 'sdk', 'side5.bin')
+            with open(bare, 'wb') as out:
+                out.write(bytes(0x20) + (0x02FFFFFA).to_bytes(4, 'little') + bytes(range(256)) * 3)
+            browser.pick('replacement', bare)
+            for visit in ('picked', 'remembered'):
+                wait(lambda: 'built with SDK 5 or later' in browser.text('chosen'),
+                     f'the {visit} binary\'s side')
+                browser.run_batch(games['g42.nds'])
+                assert ('side5.bin was built with SDK 5 or later, the game with SDK 4.2;'
+                        in browser.text('log')), browser.text('log')
+                browser.open(url)
             # Remembered as they were picked.
             browser.pick('replacement', *donors)
             wait(lambda: '2 donors' in browser.text('chosen'), 'the donors again')

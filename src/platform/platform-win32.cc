@@ -238,7 +238,6 @@ bool open_unbuffered(const std::string& path, MediumReader* reader) {
   }
   reader->handle = reinterpret_cast<intptr_t>(handle);
   reader->buffer = static_cast<uint8_t*>(buffer);
-  reader->direct = true;
   return true;
 }
 

@@ -67,7 +67,6 @@ Replaceable wait_until_replaceable(const std::string& path);
 struct MediumReader {
   intptr_t handle = -1;       // the descriptor or HANDLE; -1 while closed
   uint8_t* buffer = nullptr;  // one piece, aligned for such reads
-  bool direct = false;        // reads bypass the cache by themselves
 };
 constexpr size_t kMediumPiece = 1 << 20;
 
