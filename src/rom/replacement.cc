@@ -57,6 +57,14 @@ bool replacement_taken(const Replacement& replacement) {
   return replacement.scratch || !replacement.binary_path.empty();
 }
 
+void read_binary_side(Replacement* replacement) {
+  if (replacement->sdk.known) return;
+  FilePtr binary(open_for_reading(replacement->binary_path), std::fclose);
+  uint64_t size = 0;
+  if (binary && file_size(binary.get(), &size))
+    replacement->sdk.side = read_arm7_side(binary.get(), size, 0, size);
+}
+
 void take_in_place(Replacement* donor) {
   donor->binary_path = donor->path;
   donor->in_place = true;

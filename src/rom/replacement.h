@@ -79,6 +79,10 @@ Failure look_at_replacement(const std::string& path, const std::string& name,
 /// extracted or read in place.
 bool replacement_taken(const Replacement& replacement);
 
+/// Where no version is known, reads the side of SDK 5 the binary at
+/// `binary_path`, a file of its own, tells (`read_arm7_side`).
+void read_binary_side(Replacement* replacement);
+
 /// Takes a donor's binary where it lies, in its image, writing nothing.
 void take_in_place(Replacement* donor);
 

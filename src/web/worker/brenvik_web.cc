@@ -126,12 +126,7 @@ EMSCRIPTEN_KEEPALIVE const char* brenvik_add_replacement(const char* arm7_file,
   replacement.donor = {entry, ram};
   replacement.sdk = {sdk_known != 0, sdk};
   // A binary remembered from an earlier visit tells its side too.
-  if (!replacement.sdk.known) {
-    FilePtr binary(open_for_reading(arm7_file), std::fclose);
-    uint64_t size = 0;
-    if (binary && file_size(binary.get(), &size))
-      replacement.sdk.side = read_arm7_side(binary.get(), size, 0, size);
-  }
+  read_binary_side(&replacement);
   taken = formatted("{\"built\": \"%s\", \"version\": \"%s\"}",
                     sdk_built_with_text(replacement.sdk).c_str(),
                     sdk_short_text(replacement.sdk).c_str());
