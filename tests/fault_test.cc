@@ -943,7 +943,9 @@ TEST(Card, AGameTheCardDidNotKeepIsRefusedAndVerifyFindsAChangedByte) {
   before = good.bytes_read();
   EXPECT_EQ(1, run_tool(tool.tool, {on_good, bad.dir + "game.nds"}, tool.dir,
                         &output));
-  EXPECT_GE(good.bytes_read() - before, unverified + expected.size());
+  // A few blocks of the file system's own may be read in one run and not
+  // the other.
+  EXPECT_GE(good.bytes_read() - before, unverified + expected.size() - 0x4000);
   EXPECT_TRUE(file_bytes(fixed) == expected);
   // The card kept none of the new blocks: they read as zeros.
   const size_t first_data = size_t(
