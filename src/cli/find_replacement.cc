@@ -27,11 +27,8 @@ Search take_donor(const std::string& path, const std::string& name,
                   const std::string& arm7_file, const RunContext& run,
                   Status& status, Replacement* r) {
   Failure failure = look_at_replacement(path, name, Offered::as_donor, r);
-  if (failure == Failure::none && run.mode == RunMode::verify)
-    take_in_place(r);
-  else if (failure == Failure::none && run.mode == RunMode::fix)
-    failure = arm7_file.empty() ? extract_arm7_to_scratch(r)
-                                : extract_arm7(arm7_file, r, run.read_back);
+  if (failure == Failure::none)
+    failure = take_donor_binary(arm7_file, run.mode, run.read_back, r);
   return said(failure, name, status);
 }
 

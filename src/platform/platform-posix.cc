@@ -360,13 +360,9 @@ MediumRead begin_read_back(NewFile* file) {
   (void)file;
   return MediumRead::nothing;
 #else
+  // Nothing is opened where the file lives in memory alone.
   const int fd = ::fileno(file->stream);
   if (in_memory_only(fd)) return MediumRead::nothing;
-#if !defined(__APPLE__)
-  // The file's pages are clean after the flush; dropped, they are read
-  // again from the disk.
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-#endif
   char descriptor[64];
   std::snprintf(descriptor, sizeof descriptor, "/proc/self/fd/%d", fd);
   const MediumRead opened = open_past_cache(

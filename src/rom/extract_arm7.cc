@@ -85,12 +85,11 @@ Failure extract_arm7(const std::string& arm7_file, Replacement* replacement,
   if (failure == Failure::none && !flush_new_file(&out))
     failure = Failure::arm7_not_written;
   // A binary the disk did not keep is none to keep for later runs.
-  if (failure == Failure::none && read_back &&
-      begin_read_back(&out) == MediumRead::ready) {
+  if (failure == Failure::none && read_back) {
     uint64_t difference = 0;
-    const Failure compared = compare_with_medium(
-        copy_layout(donor.image.arm7_rom_offset, donor.image.arm7_size),
-        {donor.file.get(), nullptr, 0}, &out.reader, nullptr, &difference);
+    const Failure compared = read_back_new_file(
+        &out, copy_layout(donor.image.arm7_rom_offset, donor.image.arm7_size),
+        {donor.file.get(), nullptr, 0}, nullptr, &difference);
     if (compared == Failure::input_short)
       failure = Failure::donor_unreadable;
     else if (compared != Failure::none)
@@ -122,4 +121,15 @@ Failure extract_arm7_to_scratch(Replacement* replacement) {
   replacement->scratch = std::move(out);
   take_from(donor, replacement);
   return Failure::none;
+}
+
+Failure take_donor_binary(const std::string& arm7_file, RunMode mode,
+                          bool read_back, Replacement* donor) {
+  switch (mode) {
+    case RunMode::check: return Failure::none;
+    case RunMode::verify: take_in_place(donor); return Failure::none;
+    case RunMode::fix: break;
+  }
+  return arm7_file.empty() ? extract_arm7_to_scratch(donor)
+                           : extract_arm7(arm7_file, donor, read_back);
 }

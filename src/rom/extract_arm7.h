@@ -6,6 +6,7 @@
 
 #include "rom/messages.h"
 #include "rom/replacement.h"
+#include "rom/run_context.h"
 
 /// True when the file at `arm7_file` holds exactly the ARM7 binary of the
 /// donor at `donor_path`.
@@ -25,5 +26,12 @@ Failure extract_arm7(const std::string& arm7_file, Replacement* donor,
 /// the tool. Fails with `scratch_unavailable` where no scratch file can be
 /// made or written.
 Failure extract_arm7_to_scratch(Replacement* donor);
+
+/// Takes the binary of the donor `*donor` describes as a run in `mode`
+/// does: fixing, into `arm7_file` (`extract_arm7`, reading it back where
+/// `read_back`) or, where that is empty, a scratch file; verifying, where
+/// it lies in the donor (`take_in_place`); checking, not at all.
+Failure take_donor_binary(const std::string& arm7_file, RunMode mode,
+                          bool read_back, Replacement* donor);
 
 #endif  // BRENVIK_ROM_EXTRACT_ARM7_H_

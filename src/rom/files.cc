@@ -16,6 +16,13 @@ Progress start_progress(Status& status, uint64_t total, ProgressPhase phase) {
   return progress;
 }
 
+void restart_progress(Progress* progress, ProgressPhase phase) {
+  if (!progress) return;
+  progress->phase = phase;
+  progress->done = 0;
+  progress->next_report = kProgressStep;
+}
+
 void count_progress(Progress* progress, uint64_t bytes) {
   if (!progress || !progress->status) return;
   progress->done += bytes;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "rom/status.h"
+
 /// Where the console's replacement ARM7 binary lives: the tool's directory
 /// followed by `arm7.bin`, or the file --arm7 names. Set by the driver
 /// before anything reads it; `rebuild_game` rebuilds with it.
@@ -34,8 +36,6 @@ enum IoStatus {
   io_write_failed,  // the output refused bytes: disk full, size limit, I/O
 };
 
-#include "rom/status.h"
-
 /// A rebuild that moves more than this many bytes shows its progress: on
 /// slow media it takes minutes.
 constexpr uint64_t kProgressThreshold = 64ull << 20;
@@ -57,6 +57,8 @@ struct Progress {
 /// `status`.
 Progress start_progress(Status& status, uint64_t total,
                         ProgressPhase phase = ProgressPhase::writing);
+/// Counts again from 0, now in `phase`; nothing for a null `progress`.
+void restart_progress(Progress* progress, ProgressPhase phase);
 /// Counts `bytes` more moved; nothing for a null or uncounted `progress`.
 void count_progress(Progress* progress, uint64_t bytes);
 /// Tells the status the rebuild ended, where it was counted.

@@ -75,61 +75,6 @@ void say_warnings(const GameOutcome& outcome, const Replacement& replacement,
         sdk_as_built_text(game.sdk).c_str()));
 }
 
-// The game opened once for the choice of its donor, the checks and the
-// rebuild, its plan or the comparison with its output.
-GameOutcome fix_or_check(const std::string& input_path,
-                         ReplacementSet& replacements, RunContext& run,
-                         Status& status) {
-  const bool checking = run.mode == RunMode::check;
-  GameOutcome outcome;
-  outcome.failure = check_output_name(input_path);
-  // A refused name needs nothing of the game, except that --check says
-  // every game's version, a refused one's too.
-  if (!outcome.fixed() && !checking) return outcome;
-  const OpenedGame game = open_game(input_path);
-  // --check says it; a donor's binary, or one whose side of SDK 5 is
-  // known, is chosen or warned of by it.
-  const Replacement& first = replacements.choices.front();
-  const bool with_sdk = checking || replacements.several || first.from_donor ||
-                        sdk5_side(first.sdk) != Sdk5Side::unknown;
-  const GameFacts facts = facts_of(input_path, game, with_sdk);
-  if (!outcome.fixed()) {
-    say_game(game, facts, status);
-    return outcome;
-  }
-  const Replacement* replacement = replacement_for(
-      replacements, facts, run.mode, status, &outcome.failure);
-  if (checking) say_game(game, facts, status);
-  if (!replacement) {
-    outcome.replacement_name = replacements.source;
-    return outcome;
-  }
-  outcome.replacement_name = replacement->name;
-  outcome.output_path = fixed_output_path(input_path);
-  if (run.mode == RunMode::verify) {
-    outcome.failure =
-        verify_rebuild(game, *replacement, outcome.output_path, status,
-                       &outcome.verdict, &outcome.first_difference);
-    return outcome;
-  }
-  outcome.warning = address_warning(facts, *replacement);
-  outcome.sdk_warning = across_sdk5(replacement->sdk, facts.sdk);
-  say_warnings(outcome, *replacement, facts, status);
-  // Before the free space is measured, so what they held counts as free.
-  clear_leftovers(run, outcome.output_path, status);
-  if (checking) {
-    outcome.failure = check_rebuild(game, *replacement, &outcome.planned);
-  } else {
-    outcome.failure =
-        rebuild_opened_game(game, *replacement, outcome.output_path, status,
-                            run, &outcome.first_difference);
-    // Success is the output there, as every caller sees it.
-    if (outcome.fixed() && !file_exists(outcome.output_path))
-      outcome.failure = Failure::output_failed;
-  }
-  return outcome;
-}
-
 // What a failure's text names: the output where it stood in the way, the
 // offset where the card did not keep it, else the replacement.
 std::string failure_subject(const GameOutcome& outcome) {
@@ -178,10 +123,59 @@ Failure check_output_name(const std::string& input_path) {
                                            : Failure::name_too_short;
 }
 
+// The game is opened once for the choice of its donor, the checks and the
+// rebuild, its plan or the comparison with its output.
 GameOutcome fix_game(const std::string& input_path,
                      ReplacementSet& replacements, RunContext& run,
                      Status& status) {
-  return fix_or_check(input_path, replacements, run, status);
+  const bool checking = run.mode == RunMode::check;
+  GameOutcome outcome;
+  outcome.failure = check_output_name(input_path);
+  // A refused name needs nothing of the game, except that --check says
+  // every game's version, a refused one's too.
+  if (!outcome.fixed() && !checking) return outcome;
+  const OpenedGame game = open_game(input_path);
+  // --check says it; a donor's binary, or one whose side of SDK 5 is
+  // known, is chosen or warned of by it.
+  const Replacement& first = replacements.choices.front();
+  const bool with_sdk = checking || replacements.several || first.from_donor ||
+                        sdk5_side(first.sdk) != Sdk5Side::unknown;
+  const GameFacts facts = facts_of(input_path, game, with_sdk);
+  if (!outcome.fixed()) {
+    say_game(game, facts, status);
+    return outcome;
+  }
+  const Replacement* replacement = replacement_for(
+      replacements, facts, run.mode, status, &outcome.failure);
+  if (checking) say_game(game, facts, status);
+  if (!replacement) {
+    outcome.replacement_name = replacements.source;
+    return outcome;
+  }
+  outcome.replacement_name = replacement->name;
+  outcome.output_path = fixed_output_path(input_path);
+  if (run.mode == RunMode::verify) {
+    outcome.failure =
+        verify_rebuild(game, *replacement, outcome.output_path, status,
+                       &outcome.verdict, &outcome.first_difference);
+    return outcome;
+  }
+  outcome.warning = address_warning(facts, *replacement);
+  outcome.sdk_warning = across_sdk5(replacement->sdk, facts.sdk);
+  say_warnings(outcome, *replacement, facts, status);
+  // Before the free space is measured, so what they held counts as free.
+  clear_leftovers(run, outcome.output_path, status);
+  if (checking) {
+    outcome.failure = check_rebuild(game, *replacement, &outcome.planned);
+  } else {
+    outcome.failure =
+        rebuild_opened_game(game, *replacement, outcome.output_path, status,
+                            run, &outcome.first_difference);
+    // Success is the output there, as every caller sees it.
+    if (outcome.fixed() && !file_exists(outcome.output_path))
+      outcome.failure = Failure::output_failed;
+  }
+  return outcome;
 }
 
 void say_outcome(const GameOutcome& outcome, RunMode mode, Status& status) {

@@ -192,6 +192,15 @@ Failure write_output(const OutputLayout& layout, const OutputSources& sources,
   return Failure::none;
 }
 
+Failure read_back_new_file(NewFile* file, const OutputLayout& layout,
+                           const OutputSources& sources, Progress* progress,
+                           uint64_t* first_difference) {
+  if (begin_read_back(file) != MediumRead::ready) return Failure::none;
+  restart_progress(progress, ProgressPhase::reading_back);
+  return compare_with_medium(layout, sources, &file->reader, progress,
+                             first_difference);
+}
+
 Failure compare_with_medium(const OutputLayout& layout,
                             const OutputSources& sources, MediumReader* reader,
                             Progress* progress, uint64_t* first_difference) {

@@ -78,4 +78,12 @@ Failure compare_with_medium(const OutputLayout& layout,
                             const OutputSources& sources, MediumReader* reader,
                             Progress* progress, uint64_t* first_difference);
 
+/// After `flush_new_file`: reads `file` back from its medium and compares
+/// it with `layout` as `compare_with_medium` does, the progress (where
+/// given) going on as the read-back's; `Failure::none` too where there is
+/// nothing to read back (`begin_read_back`).
+Failure read_back_new_file(NewFile* file, const OutputLayout& layout,
+                           const OutputSources& sources, Progress* progress,
+                           uint64_t* first_difference);
+
 #endif  // BRENVIK_ROM_OUTPUT_BYTES_H_

@@ -82,19 +82,6 @@ bool room_for(const std::string& output_path, uint64_t size, RunContext& run,
   return !free_space_for(output_path, &free_bytes) || free_bytes >= size;
 }
 
-// Reads the flushed output back from its medium and compares it with what
-// was meant, where there is a medium to read it from.
-Failure read_back(NewFile* output, const OutputLayout& layout,
-                  const OutputSources& sources, Progress* progress,
-                  uint64_t* first_difference) {
-  if (begin_read_back(output) != MediumRead::ready) return Failure::none;
-  progress->phase = ProgressPhase::reading_back;
-  progress->done = 0;
-  progress->next_report = kProgressStep;
-  return compare_with_medium(layout, sources, &output->reader, progress,
-                             first_difference);
-}
-
 // Everything after the game is open. Nothing is created until the image
 // has been checked, and the output takes its name only when it is whole,
 // on the disk, and (unless the run says not to) read back as meant.
@@ -126,7 +113,8 @@ Failure rebuild_from(const OpenedGame& game, const Replacement& replacement,
   if (failure == Failure::none && !flush_new_file(&output))
     failure = Failure::output_failed;
   if (failure == Failure::none && run.read_back)
-    failure = read_back(&output, layout, sources, &progress, first_difference);
+    failure = read_back_new_file(&output, layout, sources, &progress,
+                                 first_difference);
   finish_progress(&progress);
   if (failure != Failure::none)
     abandon_new_file(&output);

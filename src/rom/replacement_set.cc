@@ -96,12 +96,8 @@ const Replacement* replacement_for(ReplacementSet& set, const GameFacts& game,
     Replacement& donor = set.choices[size_t(best)];
     status.message(formatted(message_using_donor, donor.source_name.c_str(),
                              sdk_short_text(donor.sdk).c_str()));
-    if (mode == RunMode::check || replacement_taken(donor)) return &donor;
-    if (mode == RunMode::verify) {
-      take_in_place(&donor);
-      return &donor;
-    }
-    const Failure taken = extract_arm7_to_scratch(&donor);
+    if (replacement_taken(donor)) return &donor;
+    const Failure taken = take_donor_binary("", mode, false, &donor);
     if (taken == Failure::none) return &donor;
     status.message(failure_message(taken, donor.path));
     set.choices.erase(set.choices.begin() + best);
